@@ -1,0 +1,56 @@
+# Korvane: the two commands that matter are `make demo` and `make test`.
+.PHONY: all deps build test test-sanitize fuzz-build fuzz-smoke fuzz bench demo format clean
+
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+GEN := -G Ninja
+
+SAN_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
+           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	$(SAN_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# A short run of every fuzz target, as CI does.
+fuzz-smoke: fuzz-build
+	@set -e; for f in $(FUZZ_BUILD)/fuzz_*; do \
+	    echo "== $$f"; $(SAN_ENV) $$f -runs=20000 -seed=1 >/dev/null 2>$$f.log || { cat $$f.log; exit 1; }; \
+	    tail -n 1 $$f.log; done
+
+# One fuzz target at length: make fuzz FUZZ=frame RUNS=1000000
+FUZZ ?= frame
+RUNS ?= 1000000
+fuzz: fuzz-build
+	$(SAN_ENV) $(FUZZ_BUILD)/fuzz_$(FUZZ) -runs=$(RUNS) -seed=1
+
+bench: build
+	@set -e; for b in $(BUILD)/bench_*; do echo "== $$b"; $$b; done
+
+demo:
+	@echo "The dialog is not built yet: make demo arrives with it. make test runs every test."
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
