@@ -13,7 +13,7 @@ const BYTE ESCAPED_FLAG = 0x5e;
 const BYTE ESCAPED_ESCAPE = 0x5d;
 const BYTE CONTROL_UI_POLL = 0x13;
 const INT_PTR REQUEST_ARRAY_SIZE = 255;
-const UINT HEADER_SIZE = 6;      // flag, address, control, type, sub-type, block length
+const UINT HEADER_SIZE = 6; // flag, address, control, type, sub-type, block length
 const UINT BLOCK_LENGTH_AT = 5;
 
 } // namespace
@@ -72,7 +72,9 @@ DWORD CFrame::AddParam(BYTE id, BYTE width, DWORD value) {
     return ERR_OK;
 }
 
-DWORD CFrame::AddParam(BYTE id) { return AddParam(id, 0, 0); }
+DWORD CFrame::AddParam(BYTE id) {
+    return AddParam(id, 0, 0);
+}
 
 // The block length follows `length`, not `count`: the caller says what the slave is told.
 DWORD CFrame::AddDataParam(BYTE id, BYTE length, WORD address, UINT count, const BYTE* data) {
@@ -86,7 +88,9 @@ DWORD CFrame::AddDataParam(BYTE id, BYTE length, WORD address, UINT count, const
     return ERR_OK;
 }
 
-void CFrame::SetControl(BYTE control) { m_bytes[2] = control; }
+void CFrame::SetControl(BYTE control) {
+    m_bytes[2] = control;
+}
 
 // FCS over the bytes at [first, end), complemented.
 WORD CFrame::ComputeFcs(UINT first, UINT end) const {
@@ -286,8 +290,19 @@ DWORD CFrame::GetParamData(BYTE id, BYTE* buffer, BYTE capacity) const {
     return ERR_OK;
 }
 
-BYTE CFrame::GetAddress() const { return m_bytes[1]; }
+// A reply as short as 7E 7E has no header bytes; asking for them gives 0, not a read past it.
+BYTE CFrame::HeaderByte(UINT index) const {
+    return static_cast<INT_PTR>(index) < m_bytes.GetSize() ? m_bytes[index] : 0;
+}
 
-BYTE CFrame::GetSendSequence() const { return static_cast<BYTE>((m_bytes[2] >> 1) & 7); }
+BYTE CFrame::GetAddress() const {
+    return HeaderByte(1);
+}
 
-BYTE CFrame::GetReceiveSequence() const { return static_cast<BYTE>((m_bytes[2] >> 5) & 7); }
+BYTE CFrame::GetSendSequence() const {
+    return static_cast<BYTE>((HeaderByte(2) >> 1) & 7);
+}
+
+BYTE CFrame::GetReceiveSequence() const {
+    return static_cast<BYTE>((HeaderByte(2) >> 5) & 7);
+}

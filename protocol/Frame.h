@@ -47,6 +47,7 @@ public:
 private:
     void Append(BYTE value);
     DWORD Unescape();
+    BYTE HeaderByte(UINT index) const;
     WORD ComputeFcs(UINT first, UINT last) const;
     DWORD LocateValue(BYTE id, UINT bytesRead, UINT* position) const;
 

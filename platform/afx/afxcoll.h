@@ -9,8 +9,7 @@
 // access outside an array ends here rather than touching memory that is not the array's.
 [[noreturn]] void AfxAssertFailed(const char* condition, const char* file, int line);
 
-#define AFX_CHECK(cond)                                                                            \
-    ((cond) ? static_cast<void>(0) : AfxAssertFailed(#cond, __FILE__, __LINE__))
+#define AFX_CHECK(cond) ((cond) ? static_cast<void>(0) : AfxAssertFailed(#cond, __FILE__, __LINE__))
 
 class CByteArray {
 public:

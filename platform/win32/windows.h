@@ -44,3 +44,5 @@ typedef WCHAR TCHAR;
 #ifndef TEXT
 #define TEXT(x) L##x
 #endif
+
+#include "synchapi.h"
