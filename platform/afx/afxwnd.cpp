@@ -76,6 +76,24 @@ void CWnd::GetWindowText(CString& rString) const {
     rString = control ? control->GetText().c_str() : L"";
 }
 
+void CWnd::CheckRadioButton(int nIDFirstButton, int nIDLastButton, int nIDCheckButton) {
+    CUiDialog* dialog = GetUiDialog();
+    if (!dialog)
+        return;
+    for (const auto& control : dialog->GetControls()) {
+        const int nID = control->GetId();
+        if (nID >= nIDFirstButton && nID <= nIDLastButton && control->GetKind() == UI_RADIOBUTTON)
+            control->SetCheck(nID == nIDCheckButton);
+    }
+}
+
+UINT CWnd::IsDlgButtonChecked(int nIDButton) const {
+    const CUiDialog* dialog = GetUiDialog();
+    const CUiControl* control =
+        dialog ? dialog->FindControl(static_cast<WORD>(nIDButton)) : nullptr;
+    return control && control->GetCheck() ? 1 : 0;
+}
+
 HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
     CUiDialog* dialog = GetUiDialog();
     if (!dialog)

@@ -33,6 +33,10 @@ public:
     void SetWindowText(LPCTSTR lpszString);
     void GetWindowText(CString& rString) const;
 
+    // Checks the one radio button and unchecks the others with ids from first to last.
+    void CheckRadioButton(int nIDFirstButton, int nIDLastButton, int nIDCheckButton);
+    UINT IsDlgButtonChecked(int nIDButton) const;
+
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
     void CenterWindow(CWnd* pAlternateOwner = nullptr);
     static CWnd* PASCAL GetDesktopWindow();
