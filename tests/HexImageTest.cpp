@@ -38,6 +38,7 @@ std::string Record(unsigned type, unsigned address, const Bytes& data, bool badS
     return line + text;
 }
 
+// `count` bytes counting up from `first`.
 Bytes Run(BYTE first, size_t count) {
     Bytes data(count);
     for (size_t i = 0; i < count; ++i)
