@@ -1,6 +1,7 @@
 // The slave frame: requests byte for byte on the wire, replies unescaped, checked and read.
 #include "protocol/Frame.h"
 #include "protocol/ResultCodes.h"
+#include "tests/WireSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using wire::Bytes;
 
 Bytes WireBytes(const CFrame& frame) {
     UINT count = 0;
@@ -35,40 +36,12 @@ Bytes Request(BYTE address, const std::function<void(CFrame&)>& add) {
     return WireBytes(frame);
 }
 
-// Bit by bit, independent of the table under test.
-WORD Fcs16Bitwise(const Bytes& bytes) {
-    WORD fcs = 0xffff;
-    for (BYTE b : bytes) {
-        fcs ^= b;
-        for (int i = 0; i < 8; ++i)
-            fcs = (fcs & 1) ? static_cast<WORD>((fcs >> 1) ^ 0x8408) : static_cast<WORD>(fcs >> 1);
-    }
-    return static_cast<WORD>(fcs ^ 0xffff);
-}
-
-// A reply from slave 1 carrying `block` under the block length `declared`, with a good FCS,
-// escaped as a slave sends it.
 Bytes ReplyWire(const Bytes& block, BYTE declared) {
-    Bytes body = {0x01, 0x13, 0x02, 0x00, declared};
-    body.insert(body.end(), block.begin(), block.end());
-    WORD fcs = Fcs16Bitwise(body);
-    body.push_back(LOBYTE(fcs));
-    body.push_back(HIBYTE(fcs));
-    Bytes wire = {0x7e};
-    for (BYTE b : body) {
-        if (b == 0x7e || b == 0x7d) {
-            wire.push_back(0x7d);
-            wire.push_back(static_cast<BYTE>(b ^ 0x20));
-        } else {
-            wire.push_back(b);
-        }
-    }
-    wire.push_back(0x7e);
-    return wire;
+    return wire::WithBlock(0x01, block, declared);
 }
 
 Bytes ReplyWire(const Bytes& block) {
-    return ReplyWire(block, static_cast<BYTE>(block.size()));
+    return wire::WithBlock(0x01, block);
 }
 
 // A reply constructed and FCS-checked, as the transport hands it to a command.
@@ -189,19 +162,7 @@ TEST(FrameRequest, RequestsGrowPastTheirFirstArray) {
         body.insert(body.end(), {0x04, 0x82, 0x7E, 0x7D});
         body.insert(body.end(), data.begin(), data.end());
     }
-    WORD fcs = Fcs16Bitwise(body);
-    body.push_back(LOBYTE(fcs));
-    body.push_back(HIBYTE(fcs));
-    Bytes expected = {0x7E};
-    for (BYTE b : body) {
-        if (b == 0x7E || b == 0x7D) {
-            expected.push_back(0x7D);
-            expected.push_back(static_cast<BYTE>(b ^ 0x20));
-        } else {
-            expected.push_back(b);
-        }
-    }
-    expected.push_back(0x7E);
+    Bytes expected = wire::Frame(body);
     EXPECT_EQ(wire, expected);
 
     BYTE raw[4] = {1, 2, 3, 4};
