@@ -44,3 +44,7 @@ typedef WCHAR TCHAR;
 #ifndef TEXT
 #define TEXT(x) L##x
 #endif
+
+// The core services and wide C runtime routines, as the device's windows.h brings them in.
+#include "winbase.h"
+#include "wcrt.h"
