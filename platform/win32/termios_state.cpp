@@ -138,6 +138,7 @@ BOOL TermiosDevice::SetState(const DCB& dcb, DWORD* error) {
         return FALSE;
     }
     cfmakeraw(&tio);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXOFF | IXANY | INPCK); // cfmakeraw leaves these
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     tio.c_cflag |= CREAD | CLOCAL;
     static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
