@@ -44,6 +44,11 @@ public:
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
 
+    // The peer goes away.
+    void CloseMaster() {
+        close(m_master);
+        m_master = -1;
+    }
     const std::string& Path() const { return m_path; }
     int Master() const { return m_master; }
     int Slave() const { return m_slave; }

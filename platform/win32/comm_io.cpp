@@ -92,6 +92,11 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                 *lpNumberOfBytesRead = got;
                 return FALSE;
             }
+            // Ready but empty (a spurious wake-up): go on waiting only while time is left.
+            if (got == 0 && ce::NowUs() >= deadline) {
+                timedOut = true;
+                break;
+            }
         }
     } else {
         const bool totalLimit =
@@ -115,8 +120,12 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                 *lpNumberOfBytesRead = got;
                 return FALSE;
             }
-            if (taken > 0)
+            if (taken > 0) {
                 lastByteUs = ce::NowUs();
+            } else if (deadline != kForever && ce::NowUs() >= deadline) {
+                timedOut = true;
+                break;
+            }
         }
     }
     *lpNumberOfBytesRead = got;
@@ -173,7 +182,8 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
             return FALSE;
         }
         done += static_cast<DWORD>(put);
-        if (done < asked && !device.WaitWritable(deadline)) {
+        if (done < asked &&
+            ((put == 0 && ce::NowUs() >= deadline) || !device.WaitWritable(deadline))) {
             timedOut = true;
             break;
         }

@@ -158,8 +158,19 @@ long TermiosDevice::ReadNow(BYTE* buffer, DWORD max, DWORD* error) {
     for (;;) {
         CountHostCall();
         const ssize_t got = ::read(m_fd, buffer, max);
-        if (got >= 0)
+        if (got > 0 || max == 0)
             return static_cast<long>(got);
+        if (got == 0) {
+            // Nothing, or the end: a terminal whose other side has gone (a pty's master
+            // closed, a USB adapter pulled) reads as empty for ever and polls as hung up.
+            pollfd pfd{m_fd, POLLIN, 0};
+            CountHostCall();
+            if (poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+                *error = ERROR_READ_FAULT;
+                return -1;
+            }
+            return 0;
+        }
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
