@@ -2,6 +2,7 @@
 // arrive during a wait, writes that reach the peer, and a drain that costs one system call
 // when there is nothing to drain.
 #include "link/Comport.h"
+#include "ce_clock.h"
 #include "ce_device.h"
 #include "ce_output.h"
 #include "ComportSupport.h"
@@ -99,6 +100,69 @@ TEST_F(ComportPty, FlushInputDrainsWhatThePeerSent) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_TRUE(m_port.FlushInput());
     EXPECT_EQ(m_pty.InputQueued(), 0);
+}
+
+// On the virtual clock a pty's time-outs cost no real time: nothing can arrive while the
+// test's only thread waits, so the clock jumps to the deadline.
+TEST(ComportPtyVirtual, ReadWithNothingArrivingFailsAfterItsTimeoutSilently) {
+    Pty pty;
+    PortMapping mapping(6, pty.Path());
+    ce::ScopedVirtualClock clock;
+    CComPort port;
+    ASSERT_TRUE(port.Open(6));
+    ce::ScopedOutputCapture output;
+    char buffer[2] = {'x', 'y'};
+    const auto start = Clock::now();
+    EXPECT_FALSE(port.Read(buffer, 1, 5000));
+    EXPECT_EQ(clock.NowMs(), 5000u);
+    EXPECT_LT(MsSince(start), 1000.0);
+    EXPECT_EQ(buffer[0], 'x');
+    EXPECT_EQ(buffer[1], 'y');
+    EXPECT_EQ(output.Console(), "");
+    port.Close();
+}
+
+TEST(ComportPtyVirtual, ReadBufferFullAt1023Bytes) {
+    for (int count : {1022, 1023}) {
+        Pty pty;
+        PortMapping mapping(6, pty.Path());
+        CComPort port;
+        ASSERT_TRUE(port.Open(6));
+        pty.Send(std::vector<unsigned char>(1100, 0x31));
+        for (int i = 0; i < 200 && pty.InputQueued() < 1100; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(pty.InputQueued(), 1100);
+        ce::ScopedVirtualClock clock;
+        ce::ScopedOutputCapture output;
+        std::vector<char> buffer(static_cast<size_t>(count) + 1);
+        EXPECT_EQ(port.Read(buffer.data(), count, 10), count == 1022 ? TRUE : FALSE);
+        EXPECT_EQ(output.Console(), count == 1022 ? "" : "\nError: read buffer full\n");
+        EXPECT_EQ(pty.InputQueued(), 1100 - count);
+        port.Close();
+    }
+}
+
+// A peer that reads nothing fills the pty; the write runs out of time part-way. That is a
+// failure with the debugger message, and the close that follows throws the unsent bytes away
+// rather than waiting for them.
+TEST(ComportPtyVirtual, ShortWriteFailsAndCloseDoesNotWait) {
+    Pty pty;
+    PortMapping mapping(6, pty.Path());
+    CComPort port;
+    ASSERT_TRUE(port.Open(6));
+    ce::ScopedVirtualClock clock;
+    ce::ScopedOutputCapture output;
+    const std::vector<BYTE> block(1 << 20, 0x55);
+    EXPECT_FALSE(port.Write(block.data(), static_cast<int>(block.size())));
+    const std::wstring message = output.Debug();
+    EXPECT_EQ(message.rfind(L"WriteFile() time out? expected: 1048576 bytes. Wrote ", 0), 0u)
+        << std::string(message.begin(), message.end());
+    EXPECT_NE(message, L"WriteFile() time out? expected: 1048576 bytes. Wrote 1048576!");
+    // 1 MiB at 115200 baud is 91 s on the line, plus 300 ms.
+    EXPECT_EQ(clock.NowMs(), 1048576ull * 10 * 1000 / 115200 + 300);
+    const auto start = Clock::now();
+    EXPECT_TRUE(port.Close());
+    EXPECT_LT(MsSince(start), 100.0);
 }
 
 // The peer has gone (the master end closed): reads report the failure instead of waiting.
