@@ -228,6 +228,38 @@ TEST_F(ComportIo, FlushInputGivesUpOnAPeerThatNeverStops) {
     EXPECT_EQ(m_device->Waiting(), 10000u - COMPORT_FLUSH_MAX_READS);
 }
 
+// The scripted peer answers each write; the reply comes in two pieces with a pause, as the
+// link will read it: the opening flag with a long time-out, the rest 10 ms apart.
+TEST_F(ComportIo, PeerAnswersEveryWriteOnTheClock) {
+    std::vector<Bytes> requests;
+    m_device->SetPeer([&](ce::MemoryDevice& line, const Bytes& written) {
+        requests.push_back(written);
+        if (written.size() > 1) {
+            line.ArriveAfter(3, {0x7E, 0x01});
+            line.ArriveAfter(3 + 8, {0x13, 0x7E});
+        }
+    });
+    const Bytes request = {0x7E, 0x01, 0x13, 0x7E};
+    ASSERT_TRUE(m_port.Write(request.data(), 4));
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0], request);
+
+    char buffer[2];
+    Bytes reply;
+    ASSERT_TRUE(m_port.Read(buffer, 1, 5000));
+    EXPECT_EQ(Elapsed(), 3u);
+    reply.push_back(static_cast<BYTE>(buffer[0]));
+    while (m_port.Read(buffer, 1, 10))
+        reply.push_back(static_cast<BYTE>(buffer[0]));
+    EXPECT_EQ(reply, request);
+    EXPECT_EQ(Elapsed(), 3u + 8 + 10); // the pause fits in 10 ms; the silence after does not
+
+    // A peer that stays silent: the first read waits its whole time-out.
+    ASSERT_TRUE(m_port.WriteByte(0x00));
+    EXPECT_FALSE(m_port.Read(buffer, 1, 5000));
+    EXPECT_EQ(Elapsed(), 3u + 8 + 10 + 5000);
+}
+
 TEST(ComportClock, SleepAndTickCountFollowTheVirtualClock) {
     ce::ScopedVirtualClock clock(5);
     EXPECT_EQ(GetTickCount(), 5u);
