@@ -29,7 +29,8 @@ public:
     BOOL Close();
     // Reads count bytes one at a time, each waiting up to timeout ms; TRUE only when all came,
     // with a zero byte stored behind them (buffer holds count + 1 bytes). 1023 bytes in one
-    // call are a full buffer and fail.
+    // call are a full buffer and fail. A count of 0 stores only the zero byte; a negative
+    // count fails without reading.
     BOOL Read(char* buffer, int count, DWORD timeout);
     // Writes count bytes; TRUE only when the platform wrote all of them.
     BOOL Write(const void* buffer, int count);
