@@ -183,12 +183,13 @@ BOOL TermiosDevice::SetState(const DCB& dcb, DWORD* error) {
         *error = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    // tcsetattr succeeds when any part of the change took; check the parts that matter.
+    // tcsetattr succeeds when any part of the change took; check the framing and the speed.
+    // (CRTSCTS is not checked: adapters without flow-control lines drop it, and the device's
+    // own drivers take such a DCB too.)
     termios now;
     CountHostCall();
     if (tcgetattr(m_fd, &now) != 0 || cfgetospeed(&now) != speed ||
-        (now.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) !=
-            (tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS))) {
+        (now.c_cflag & (CSIZE | PARENB | CSTOPB)) != (tio.c_cflag & (CSIZE | PARENB | CSTOPB))) {
         *error = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
