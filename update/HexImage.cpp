@@ -33,6 +33,32 @@ BOOL ScanPair(const char* pszField, BYTE* pValue) {
     return TRUE;
 }
 
+// The extended address in force while a file is read. Extended addresses are not applied, but
+// data placed under one base and then more under another would land on top of each other: the
+// later data belong 64 KiB or more further up, where no 16-bit position reaches.
+struct CExtendedBase {
+    DWORD dwBase = 0;
+    BOOL bDataPlaced = FALSE;
+};
+
+// Follows one valid record. FALSE when it moves the base after data were placed.
+BOOL FollowExtendedBase(const char* pszLine, CExtendedBase* pBase) {
+    unsigned int nCount = 0, nAddress = 0, nType = 0, nValue = 0;
+    if (sscanf(pszLine + 1, "%2x%4x%2x", &nCount, &nAddress, &nType) != 3)
+        return TRUE;
+    if ((nType == 2 || nType == 4) && nCount == 2) {
+        if (sscanf(pszLine + 9, "%4x", &nValue) != 1)
+            return TRUE;
+        const DWORD dwBase = nType == 2 ? nValue << 4 : nValue << 16;
+        if (pBase->bDataPlaced && dwBase != pBase->dwBase)
+            return FALSE;
+        pBase->dwBase = dwBase;
+    } else if (nType != HEX_TYPE_END_OF_FILE && !IsAddressRecord(nType) && nCount > 0) {
+        pBase->bDataPlaced = TRUE;
+    }
+    return TRUE;
+}
+
 } // namespace
 
 int ParseHexRecord(BYTE* pImage, const char* pszLine, WORD* pwAddress, UINT nMultiplier) {
@@ -99,6 +125,8 @@ int LoadHexImage(FILE* pFile, BYTE* pImage, UINT nMultiplier, WORD* pwStart, WOR
         return HEX_CHECKSUM_ERROR;
     if (nResult == HEX_RECORD_OUT_OF_RANGE)
         return HEX_RANGE_ERROR;
+    CExtendedBase base;
+    FollowExtendedBase(szLine, &base);
 
     // The end follows the last record in file order whose address field is not 0. It is kept
     // unwrapped, so that a record ending exactly at 0x10000 is seen rather than giving end 0.
@@ -111,7 +139,7 @@ int LoadHexImage(FILE* pFile, BYTE* pImage, UINT nMultiplier, WORD* pwStart, WOR
         nResult = ParseHexRecord(pImage, szLine, &wAddress, nMultiplier);
         if (nResult == HEX_RECORD_INVALID)
             return HEX_CHECKSUM_ERROR;
-        if (nResult == HEX_RECORD_OUT_OF_RANGE)
+        if (nResult == HEX_RECORD_OUT_OF_RANGE || !FollowExtendedBase(szLine, &base))
             return HEX_RANGE_ERROR;
         if (wAddress != 0) {
             dwEnd = static_cast<DWORD>(wAddress) + static_cast<DWORD>(nResult);

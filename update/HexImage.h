@@ -3,10 +3,11 @@
 // range of that image which the update erases and programs.
 //
 // It reads the files this tool's operators make, not every Intel HEX file: addresses are the
-// records' 16-bit address fields (no extended address is applied), only the end-of-file record
-// (type 01) ends the reading, the range starts at the first line's address and ends behind the
-// last record in file order whose address field is not 0, and in Stepper mode the file's
-// addresses count 16-bit words and are doubled into byte positions.
+// records' 16-bit address fields (no extended address is applied, but a file whose extended
+// address changes once data were placed is refused: its data lie beyond 64 KiB), only the
+// end-of-file record (type 01) ends the reading, the range starts at the first line's address and
+// ends behind the last record in file order whose address field is not 0, and in Stepper mode the
+// file's addresses count 16-bit words and are doubled into byte positions.
 #pragma once
 
 #include <cstdio>

@@ -45,4 +45,7 @@ typedef WCHAR TCHAR;
 #define TEXT(x) L##x
 #endif
 
+// The core services and wide C runtime routines, as the device's windows.h brings them in.
+#include "winbase.h"
 #include "synchapi.h"
+#include "wcrt.h"

@@ -1,0 +1,46 @@
+// The device namespace: which device stands behind a name given to CreateFileW.
+//
+// A name registered here opens the registered device (a test's in-memory device, so CComPort
+// and everything above it run unchanged). Otherwise "COMn:" (any case) opens a host terminal:
+// the path in the environment variable CE_COMn when it is set, e.g.
+// CE_COM6=/dev/serial/by-id/usb-FTDI_..., else /dev/ttyS<n-1> (COM1: is /dev/ttyS0; COM0:
+// has no default and needs CE_COM0). Any other name is missing (ERROR_FILE_NOT_FOUND).
+//
+//     auto device = std::make_shared<ce::MemoryDevice>();
+//     ce::ScopedDevice com6(L"COM6:", device);   // CreateFileW(L"COM6:") now opens it
+//     ...                                        // gone again at the end of the scope
+#pragma once
+
+#include "ce_device.h"
+
+#include <memory>
+#include <string>
+
+namespace ce {
+
+// Registers device under name (compared without regard to case), replacing an earlier one.
+// Handles already open keep the device they opened.
+void RegisterDevice(const std::wstring& name, std::shared_ptr<CommDevice> device);
+// Makes the name missing again (or mapped to the host again, for COMn:).
+void UnregisterDevice(const std::wstring& name);
+
+class ScopedDevice {
+public:
+    ScopedDevice(std::wstring name, std::shared_ptr<CommDevice> device);
+    ~ScopedDevice();
+    ScopedDevice(const ScopedDevice&) = delete;
+    ScopedDevice& operator=(const ScopedDevice&) = delete;
+
+private:
+    std::wstring m_name;
+};
+
+// The host path that "COMn:" maps to ("" for a name that is not COMn: or has no default).
+std::string HostPathFor(const std::wstring& name);
+
+// Opens what stands behind name for CreateFileW. On failure returns null with *error set.
+// *description receives what was opened, for the trace (the host path, or "memory").
+std::shared_ptr<CommDevice> OpenDevice(const std::wstring& name, bool exclusive, DWORD* error,
+                                       std::string* description);
+
+} // namespace ce

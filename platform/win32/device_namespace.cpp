@@ -1,0 +1,100 @@
+// Registered devices and the mapping of COMn: onto host terminals.
+#include "ce_namespace.h"
+#include "termios_device.h"
+
+#include <cstdlib>
+#include <cwctype>
+#include <map>
+#include <mutex>
+
+namespace ce {
+namespace {
+
+std::mutex g_namesLock;
+
+std::map<std::wstring, std::shared_ptr<CommDevice>>& Registered() {
+    static std::map<std::wstring, std::shared_ptr<CommDevice>> devices;
+    return devices;
+}
+
+std::wstring Normalised(const std::wstring& name) {
+    std::wstring upper = name;
+    for (wchar_t& c : upper)
+        c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    return upper;
+}
+
+// The n of "COMn:", or -1.
+long PortNumberOf(const std::wstring& upper) {
+    if (upper.size() < 5 || upper.compare(0, 3, L"COM") != 0 || upper.back() != L':')
+        return -1;
+    const std::wstring digits = upper.substr(3, upper.size() - 4);
+    if (digits.size() > 3)
+        return -1;
+    long number = 0;
+    for (wchar_t c : digits) {
+        if (c < L'0' || c > L'9')
+            return -1;
+        number = number * 10 + (c - L'0');
+    }
+    return number;
+}
+
+} // namespace
+
+void RegisterDevice(const std::wstring& name, std::shared_ptr<CommDevice> device) {
+    std::lock_guard<std::mutex> hold(g_namesLock);
+    Registered()[Normalised(name)] = std::move(device);
+}
+
+void UnregisterDevice(const std::wstring& name) {
+    std::lock_guard<std::mutex> hold(g_namesLock);
+    Registered().erase(Normalised(name));
+}
+
+ScopedDevice::ScopedDevice(std::wstring name, std::shared_ptr<CommDevice> device)
+    : m_name(std::move(name)) {
+    RegisterDevice(m_name, std::move(device));
+}
+
+ScopedDevice::~ScopedDevice() {
+    UnregisterDevice(m_name);
+}
+
+std::string HostPathFor(const std::wstring& name) {
+    const long number = PortNumberOf(Normalised(name));
+    if (number < 0)
+        return "";
+    const std::string variable = "CE_COM" + std::to_string(number);
+    if (const char* mapped = std::getenv(variable.c_str()))
+        return mapped;
+    if (number == 0)
+        return "";
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+std::shared_ptr<CommDevice> OpenDevice(const std::wstring& name, bool exclusive, DWORD* error,
+                                       std::string* description) {
+    std::shared_ptr<CommDevice> registered;
+    {
+        std::lock_guard<std::mutex> hold(g_namesLock);
+        auto found = Registered().find(Normalised(name));
+        if (found != Registered().end())
+            registered = found->second;
+    }
+    if (registered) {
+        if (!registered->Attach(exclusive, error))
+            return nullptr;
+        *description = "memory";
+        return registered;
+    }
+    const std::string path = HostPathFor(name);
+    if (path.empty()) {
+        *error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    *description = path;
+    return TermiosDevice::Open(path, exclusive, error);
+}
+
+} // namespace ce

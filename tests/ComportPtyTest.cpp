@@ -1,0 +1,184 @@
+// CComPort over a real pty with the real clock: time-outs kept to the millisecond, bytes that
+// arrive during a wait, writes that reach the peer, and a drain that costs one system call
+// when there is nothing to drain.
+#include "link/Comport.h"
+#include "ce_clock.h"
+#include "ce_device.h"
+#include "ce_output.h"
+#include "ComportSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+using comport_test::PortMapping;
+using comport_test::Pty;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+class ComportPty : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_port.Open(6)); }
+    void TearDown() override { m_port.Close(); }
+
+    Pty m_pty;
+    PortMapping m_mapping{6, m_pty.Path()};
+    CComPort m_port;
+};
+
+// Never early, and late by no more than a few milliseconds (the median of seven, so that one
+// slow scheduling on a busy machine does not decide).
+TEST_F(ComportPty, TimeoutsHeldToTheMillisecond) {
+    for (DWORD timeout : {10u, 100u}) {
+        std::vector<double> elapsed;
+        for (int i = 0; i < 7; ++i) {
+            char buffer[2];
+            const auto start = Clock::now();
+            EXPECT_FALSE(m_port.Read(buffer, 1, timeout));
+            elapsed.push_back(MsSince(start));
+        }
+        std::sort(elapsed.begin(), elapsed.end());
+        EXPECT_GE(elapsed.front(), timeout - 0.05) << timeout;
+        EXPECT_LE(elapsed[3], timeout + 3.0) << timeout;
+        RecordProperty("median_ms_" + std::to_string(timeout), std::to_string(elapsed[3]));
+    }
+}
+
+TEST_F(ComportPty, AByteArrivingDuringTheWaitEndsItAtOnce) {
+    std::thread peer([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        m_pty.Send({0x7E});
+    });
+    char buffer[2] = {0, 'x'};
+    const auto start = Clock::now();
+    EXPECT_TRUE(m_port.Read(buffer, 1, 5000));
+    const double ms = MsSince(start);
+    peer.join();
+    EXPECT_EQ(static_cast<BYTE>(buffer[0]), 0x7E);
+    EXPECT_EQ(buffer[1], '\0');
+    EXPECT_GE(ms, 29.0);
+    EXPECT_LE(ms, 45.0);
+}
+
+TEST_F(ComportPty, WaitingBytesAreReadOneAtATimeWithoutWaiting) {
+    m_pty.Send({0x7E, 0x01, 0x13, 0x7E});
+    char buffer[2];
+    std::vector<BYTE> got;
+    ASSERT_TRUE(m_port.Read(buffer, 1, 5000));
+    got.push_back(static_cast<BYTE>(buffer[0]));
+    const auto start = Clock::now();
+    while (m_port.Read(buffer, 1, 10))
+        got.push_back(static_cast<BYTE>(buffer[0]));
+    EXPECT_EQ(got, (std::vector<BYTE>{0x7E, 0x01, 0x13, 0x7E}));
+    EXPECT_LT(MsSince(start), 25.0); // three bytes at once, then one 10 ms time-out
+}
+
+TEST_F(ComportPty, WriteReachesThePeer) {
+    const std::vector<BYTE> request = {0x7E, 0x14, 0x13, 0x02, 0x00, 0x7D, 0x5D, 0x7E};
+    ASSERT_TRUE(m_port.Write(request.data(), static_cast<int>(request.size())));
+    EXPECT_EQ(m_pty.Receive(), request);
+}
+
+TEST_F(ComportPty, FlushInputOnAnEmptyQueueIsOneSystemCall) {
+    const uint64_t before = ce::HostCallCount();
+    EXPECT_TRUE(m_port.FlushInput());
+    EXPECT_EQ(ce::HostCallCount() - before, 1u);
+}
+
+TEST_F(ComportPty, FlushInputDrainsWhatThePeerSent) {
+    m_pty.Send(std::vector<unsigned char>(500, 0x55));
+    for (int i = 0; i < 200 && m_pty.InputQueued() < 500; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(m_port.FlushInput());
+    EXPECT_EQ(m_pty.InputQueued(), 0);
+}
+
+// On the virtual clock a pty's time-outs cost no real time: nothing can arrive while the
+// test's only thread waits, so the clock jumps to the deadline.
+TEST(ComportPtyVirtual, ReadWithNothingArrivingFailsAfterItsTimeoutSilently) {
+    Pty pty;
+    PortMapping mapping(6, pty.Path());
+    ce::ScopedVirtualClock clock;
+    CComPort port;
+    ASSERT_TRUE(port.Open(6));
+    ce::ScopedOutputCapture output;
+    char buffer[2] = {'x', 'y'};
+    const auto start = Clock::now();
+    EXPECT_FALSE(port.Read(buffer, 1, 5000));
+    EXPECT_EQ(clock.NowMs(), 5000u);
+    EXPECT_LT(MsSince(start), 1000.0);
+    EXPECT_EQ(buffer[0], 'x');
+    EXPECT_EQ(buffer[1], 'y');
+    EXPECT_EQ(output.Console(), "");
+    port.Close();
+}
+
+TEST(ComportPtyVirtual, ReadBufferFullAt1023Bytes) {
+    for (int count : {1022, 1023}) {
+        Pty pty;
+        PortMapping mapping(6, pty.Path());
+        CComPort port;
+        ASSERT_TRUE(port.Open(6));
+        pty.Send(std::vector<unsigned char>(1100, 0x31));
+        for (int i = 0; i < 200 && pty.InputQueued() < 1100; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(pty.InputQueued(), 1100);
+        ce::ScopedVirtualClock clock;
+        ce::ScopedOutputCapture output;
+        std::vector<char> buffer(static_cast<size_t>(count) + 1);
+        EXPECT_EQ(port.Read(buffer.data(), count, 10), count == 1022 ? TRUE : FALSE);
+        EXPECT_EQ(output.Console(), count == 1022 ? "" : "\nError: read buffer full\n");
+        EXPECT_EQ(pty.InputQueued(), 1100 - count);
+        port.Close();
+    }
+}
+
+// A peer that reads nothing fills the pty; the write runs out of time part-way. That is a
+// failure with the debugger message, and the close that follows throws the unsent bytes away
+// rather than waiting for them.
+TEST(ComportPtyVirtual, ShortWriteFailsAndCloseDoesNotWait) {
+    Pty pty;
+    PortMapping mapping(6, pty.Path());
+    CComPort port;
+    ASSERT_TRUE(port.Open(6));
+    ce::ScopedVirtualClock clock;
+    ce::ScopedOutputCapture output;
+    const std::vector<BYTE> block(1 << 20, 0x55);
+    EXPECT_FALSE(port.Write(block.data(), static_cast<int>(block.size())));
+    const std::wstring message = output.Debug();
+    EXPECT_EQ(message.rfind(L"WriteFile() time out? expected: 1048576 bytes. Wrote ", 0), 0u)
+        << std::string(message.begin(), message.end());
+    EXPECT_NE(message, L"WriteFile() time out? expected: 1048576 bytes. Wrote 1048576!");
+    // 1 MiB at 115200 baud is 91 s on the line, plus 300 ms.
+    EXPECT_EQ(clock.NowMs(), 1048576ull * 10 * 1000 / 115200 + 300);
+    const auto start = Clock::now();
+    EXPECT_TRUE(port.Close());
+    EXPECT_LT(MsSince(start), 100.0);
+}
+
+// The peer has gone (the master end closed): reads report the failure instead of waiting.
+TEST(ComportPtyHangup, ReadAfterThePeerHasGoneFails) {
+    auto pty = std::make_unique<Pty>();
+    PortMapping mapping(6, pty->Path());
+    CComPort port;
+    ASSERT_TRUE(port.Open(6));
+    pty->CloseMaster();
+    char buffer[2];
+    ce::ScopedOutputCapture output;
+    const auto start = Clock::now();
+    EXPECT_FALSE(port.Read(buffer, 1, 5000));
+    EXPECT_LT(MsSince(start), 1000.0);
+    EXPECT_EQ(output.Console(), "\nError: ReadFile() failure\n");
+    port.Close();
+}
+
+} // namespace
