@@ -14,6 +14,8 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_nIDHelp(nIDTemplate), m_pParentWnd(pParentWnd) {}
 
 INT_PTR CDialog::DoModal() {
+    if (m_hWnd)  // already shown
+        return -1;
     const DLGRESOURCE* resource = FindDialogResource(AfxGetResourceHandle(), m_nIDHelp);
     if (!resource)
         return -1;
