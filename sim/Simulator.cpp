@@ -151,8 +151,9 @@ std::string Simulator::Run() {
 
         // Sleep until the next thing to do: a byte due, a frame to cut off, input, a signal.
         int64_t deadline = std::min(m_outbox.NextDeadline(), m_deframer.NextDeadline());
-        if (m_station.Babbling() && !hung && m_babbleNext >= 0 && !m_blocked)
-            deadline = std::min(deadline, m_babbleNext);
+        if (m_station.Babbling() && !hung && !m_blocked)
+            deadline = std::min(deadline, m_babbleNext >= 0 ? m_babbleNext
+                                                            : std::max(now, m_outbox.LineFree()));
         if (hung)
             deadline = std::min(deadline, now + kHungPollNs);
         pollfd fds[2] = {{hung ? -1 : m_line.Fd(), short(POLLIN | (m_blocked ? POLLOUT : 0)), 0},
