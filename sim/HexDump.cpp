@@ -26,7 +26,6 @@ void Record(std::string& out, unsigned address, const uint8_t* data, size_t size
 
 std::string IntelHex(const SlaveMemory& memory) {
     std::string out;
-    const std::vector<uint8_t>& bytes = memory.Bytes();
     const size_t unit = memory.Kind().unitBytes;
     // A unit (byte or word) is written when any of its bytes was programmed.
     auto programmed = [&](size_t offset) {
@@ -35,17 +34,20 @@ std::string IntelHex(const SlaveMemory& memory) {
                 return true;
         return false;
     };
-    size_t offset = 0;
-    while (offset < bytes.size()) {
+    size_t offset = memory.EverProgrammed() ? 0 : memory.Size();
+    while (offset < memory.Size()) {
         if (!programmed(offset)) {
             offset += unit;
             continue;
         }
         // A record runs to the end of the programmed run or to a 16-byte boundary.
         size_t end = offset + unit;
-        while (end < bytes.size() && end % 16 != 0 && programmed(end))
+        while (end < memory.Size() && end % 16 != 0 && programmed(end))
             end += unit;
-        Record(out, unsigned(offset / unit), &bytes[offset], end - offset);
+        uint8_t data[16];
+        for (size_t i = offset; i < end; ++i)
+            data[i - offset] = memory.At(i);
+        Record(out, unsigned(offset / unit), data, end - offset);
         offset = end;
     }
     out += ":00000001FF\n";

@@ -40,10 +40,12 @@ std::string Hex(unsigned value) {
     return std::string("0x") + digits[(value >> 4) & 15] + digits[value & 15];
 }
 
-DecodedRequest Refuse(DecodedRequest decoded, std::string why) {
+// Takes the request by reference: the reason is often built from its bytes, and a by-value
+// parameter could be moved from before the reason is.
+DecodedRequest Refuse(DecodedRequest& decoded, std::string why) {
     decoded.valid = false;
     decoded.why = std::move(why);
-    return decoded;
+    return std::move(decoded);
 }
 
 } // namespace
@@ -67,40 +69,40 @@ const char* CommandName(Command command) {
 DecodedRequest DecodeRequest(const std::vector<uint8_t>& escaped) {
     DecodedRequest d;
     if (!Unescape(escaped, d.raw))
-        return Refuse(std::move(d), "bad escape");
+        return Refuse(d, "bad escape");
     const std::vector<uint8_t>& b = d.raw;
     if (!b.empty())
         d.slave = b[0];
     if (b.size() < kHeader + 2)
-        return Refuse(std::move(d), "too short: " + Number(b.size()) + " bytes");
+        return Refuse(d, "too short: " + Number(b.size()) + " bytes");
 
     size_t body = b.size() - 2;
     uint16_t fcs = static_cast<uint16_t>(b[body] | (b[body + 1] << 8));
     if (Fcs16(b.data(), body) != fcs)
-        return Refuse(std::move(d), "bad FCS");
+        return Refuse(d, "bad FCS");
 
     if (b.size() >= kHeader + 3)
         d.command = b[kHeader];
     const SlaveKind* kind = FindSlaveKind(b[0]);
     if (!kind)
-        return Refuse(std::move(d), "no such slave");
+        return Refuse(d, "no such slave");
     if (b[1] != kControl)
-        return Refuse(std::move(d), "control byte " + Hex(b[1]) + ", not 0x13");
+        return Refuse(d, "control byte " + Hex(b[1]) + ", not 0x13");
     if (b[2] != kType || b[3] != kSubType)
-        return Refuse(std::move(d), "type " + Number(b[2]) + "/" + Number(b[3]) + ", not 2/0");
+        return Refuse(d, "type " + Number(b[2]) + "/" + Number(b[3]) + ", not 2/0");
     size_t block = body - kHeader;
     if (b[4] != block)
-        return Refuse(std::move(d), "block length " + Number(b[4]) + " but " + Number(block) +
-                                        " bytes in the block");
+        return Refuse(d, "block length " + Number(b[4]) + " but " + Number(block) +
+                             " bytes in the block");
     if (block < 2)
-        return Refuse(std::move(d), "no parameter");
+        return Refuse(d, "no parameter");
     uint8_t id = b[kHeader];
     size_t n = b[kHeader + 1];
     if (2 + n != block)
-        return Refuse(std::move(d),
+        return Refuse(d,
                       "not one parameter: length " + Number(n) + " in a block of " + Number(block));
     if (id > 4)
-        return Refuse(std::move(d), "unknown command " + Number(id));
+        return Refuse(d, "unknown command " + Number(id));
 
     const uint8_t* value = &b[kHeader + 2];
     Request& r = d.request;
@@ -115,34 +117,33 @@ DecodedRequest DecodeRequest(const std::vector<uint8_t>& escaped) {
     case Command::Reset:
     case Command::GetStatus:
         if (n != 0)
-            return Refuse(std::move(d), "value of " + Number(n) + " bytes where none belongs");
+            return Refuse(d, "value of " + Number(n) + " bytes where none belongs");
         break;
     case Command::ReadData:
         if (n != 0 && n != 2 && n != 3)
-            return Refuse(std::move(d), "ReadData takes 0, 2 or 3 value bytes, not " + Number(n));
+            return Refuse(d, "ReadData takes 0, 2 or 3 value bytes, not " + Number(n));
         if (n >= 2)
             address();
         if (n == 3) {
             r.readCount = value[2];
             if (r.readCount == 0 || r.readCount > 253)
-                return Refuse(std::move(d),
-                              "ReadData count " + Number(r.readCount) + " outside 1 to 253");
+                return Refuse(d, "ReadData count " + Number(r.readCount) + " outside 1 to 253");
         }
         break;
     case Command::Erase:
         if (n != 2)
-            return Refuse(std::move(d), "Erase takes 2 value bytes, not " + Number(n));
+            return Refuse(d, "Erase takes 2 value bytes, not " + Number(n));
         address();
         break;
     case Command::Program: {
         if (n != kind->blockBytes + 2)
-            return Refuse(std::move(d), std::string(kind->name) + " Program takes " +
-                                            Number(kind->blockBytes) + " data bytes, not " +
-                                            Number(n < 2 ? 0 : n - 2));
+            return Refuse(d, std::string(kind->name) + " Program takes " +
+                                 Number(kind->blockBytes) + " data bytes, not " +
+                                 Number(n < 2 ? 0 : n - 2));
         address();
         size_t offset = size_t(r.address) * kind->unitBytes;
         if (offset + kind->blockBytes > kind->memoryBytes)
-            return Refuse(std::move(d), "block runs past the end of memory");
+            return Refuse(d, "block runs past the end of memory");
         r.data.assign(value + 2, value + n);
         break;
     }

@@ -1,5 +1,6 @@
 // One slave's program memory: starts erased (0xFF); remembers which bytes were programmed since
-// they were last erased, for the dump at exit.
+// they were last erased, for the dump at exit. The storage is made on the first Program, so
+// slaves nobody programs cost nothing.
 #pragma once
 
 #include "sim/SlaveKind.h"
@@ -26,8 +27,14 @@ public:
     // The same from a byte offset.
     std::vector<uint8_t> ReadOffset(size_t offset, size_t count) const;
 
-    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
-    bool IsProgrammed(size_t offset) const { return m_programmed[offset] != 0; }
+    size_t Size() const { return m_kind.memoryBytes; }
+    // Byte at `offset` (below Size()).
+    uint8_t At(size_t offset) const { return m_bytes.empty() ? 0xff : m_bytes[offset]; }
+    bool IsProgrammed(size_t offset) const {
+        return !m_programmed.empty() && m_programmed[offset] != 0;
+    }
+    // True once a Program has reached this slave.
+    bool EverProgrammed() const { return !m_programmed.empty(); }
     // True once an Erase or a Program reached this slave.
     bool Changed() const { return m_changed; }
 

@@ -29,7 +29,7 @@ Answer SlaveSet::Handle(const Request& request) {
         a.value = slave->ReadOffset(offset, count);
         a.bytes = a.value.size();
         size_t next = offset + a.value.size();
-        slave->m_readCursor = next >= slave->Bytes().size() ? 0 : next;
+        slave->m_readCursor = next >= slave->Size() ? 0 : next;
         break;
     }
     case Command::Reset:
