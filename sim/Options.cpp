@@ -235,13 +235,13 @@ Output:
 Faults (repeatable: the same seed and options give the same faults):
   --seed N             seed of the fault generators (default 1)
   --lose PCT           lose this share of replies (the command is still carried out)
-  --corrupt-byte PCT   change one byte between the opening flag and the FCS of a reply
+  --corrupt-byte PCT   change one byte of a reply between its opening flag and its FCS
   --corrupt-fcs PCT    change the FCS of a reply
   --noise PCT          send 1 to --noise-bytes random bytes (never 0x7E) before a reply
   --noise-bytes N      most noise bytes before one reply, 1 to 64 (default 4)
   --split PCT          stop inside a reply for --split-ms, after its opening flag
   --split-ms MS        length of that pause, more than the host's 10 ms (default 20)
-  --silent-after N     answer the first N valid requests, then nothing (Resets included)
+  --silent-after N     carry out and answer the first N valid requests, then nothing more
   --refuse-erase VALUE answer every Erase with VALUE (1 to 0xFFFF) and erase nothing
   --status BYTE        the status byte GetStatus reports (default 0, success)
   --babble-after N     after N valid requests (0: at once) send random bytes without end

@@ -56,6 +56,10 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // Better to hear now than after a whole session that the dumps have nowhere to go.
+    if (!options.hexDir.empty() && access(options.hexDir.c_str(), W_OK | X_OK) != 0)
+        return Fail("cannot write dumps to " + options.hexDir + ": " + std::strerror(errno));
+
     ksim::RequestLog log;
     if (!log.Open(options.logPath, &error))
         return Fail(error);

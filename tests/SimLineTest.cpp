@@ -168,6 +168,8 @@ TEST(SimLine, RefusesBadOptionsAndDocumentsEveryOption) {
         {{"extra"}, "unexpected argument"},
         {{"--device", "/dev/null", "--link", "/tmp/x"}, "cannot go with --device"},
         {{"--device", "/nonexistent/tty"}, "cannot open /nonexistent/tty"},
+        {{"--hex-dir", "/nonexistent/dir"}, "cannot write dumps to /nonexistent/dir"},
+        {{"--log", "/nonexistent/dir/log"}, "cannot write the log /nonexistent/dir/log"},
     };
     for (const Case& c : cases) {
         std::string out;
