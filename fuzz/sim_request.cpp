@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t due = outbox.Due(now, &bytes);
         if (due == 0)
             break;
-        outbox.Consumed(due);
+        outbox.Consumed(due, now);
     }
     for (const SlaveMemory& slave : station.Slaves().Slaves())
         if (slave.EverProgrammed())

@@ -34,8 +34,8 @@ public:
     void Queue(Transmission t, int64_t earliest);
     // The bytes of the front reply that are due by `now`: a pointer into it and their count.
     size_t Due(int64_t now, const uint8_t** bytes) const;
-    // `count` bytes of the front reply went out.
-    void Consumed(size_t count);
+    // `count` bytes of the front reply went out at `now`.
+    void Consumed(size_t count, int64_t now);
     // When the next byte falls due, or INT64_MAX when nothing waits.
     int64_t NextDeadline() const;
     bool Empty() const { return m_items.empty(); }
@@ -48,6 +48,7 @@ private:
         Transmission t;
         int64_t start;
         size_t sent;
+        int64_t resumeAt; // after a split: the pause counts from when the byte before it went
     };
     int64_t DueAt(const Item& item, size_t index) const;
 

@@ -87,7 +87,7 @@ bool Simulator::WriteDue(int64_t now) {
             m_outbox.Clear(); // nobody to hear it
             return true;
         }
-        m_outbox.Consumed(size_t(n));
+        m_outbox.Consumed(size_t(n), Now());
         if (size_t(n) < due)
             return false;
     }

@@ -85,11 +85,12 @@ TEST(SimLine, PrintsThePtyPathAndLinksIt) {
 }
 
 TEST(SimLine, PacesBothDirectionsAtTheBaud) {
-    const unsigned baud = 19200;
+    const unsigned baud = 9600;
     const double byteUs = 10e6 / baud;
     Sim sim({"--baud", std::to_string(baud)});
     ASSERT_TRUE(sim.Ok());
-    // ReadData of 253 bytes of erased memory: 264 bytes on the wire, about 137 ms.
+    // ReadData of 253 bytes of erased memory: 264 bytes on the wire, about 275 ms, long enough
+    // that a late wake-up on a busy machine stays well inside the tolerance.
     Bytes request = Frame(0x14, 0, {0x00, 0x00, 253});
     int64_t sent = NowUs();
     sim.Write(request);
@@ -117,9 +118,9 @@ TEST(SimLine, ErasesAndProgramsTakeTheirProcessingTime) {
     Bytes program = Word(0);
     program.insert(program.end(), 64, 0x11);
     EXPECT_GE(timed(Frame(0x01, 3, Word(0))), 120);
-    EXPECT_LT(timed(Frame(0x01, 3, Word(0))), 200);
+    EXPECT_LT(timed(Frame(0x01, 3, Word(0))), 400);
     EXPECT_GE(timed(Frame(0x01, 4, program)), 60);
-    EXPECT_LT(timed(kStatusOd), 40);
+    EXPECT_LT(timed(kStatusOd), 100);
 }
 
 TEST(SimLine, ExitsWhenTheHostClosesTheLineIfAsked) {
