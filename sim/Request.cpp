@@ -71,8 +71,11 @@ DecodedRequest DecodeRequest(const std::vector<uint8_t>& escaped) {
     if (!Unescape(escaped, d.raw))
         return Refuse(d, "bad escape");
     const std::vector<uint8_t>& b = d.raw;
+    // For the log, as far as the frame got, trusted or not.
     if (!b.empty())
         d.slave = b[0];
+    if (b.size() >= kHeader + 3) // a byte behind the header that is not the FCS
+        d.command = b[kHeader];
     if (b.size() < kHeader + 2)
         return Refuse(d, "too short: " + Number(b.size()) + " bytes");
 
@@ -81,8 +84,6 @@ DecodedRequest DecodeRequest(const std::vector<uint8_t>& escaped) {
     if (Fcs16(b.data(), body) != fcs)
         return Refuse(d, "bad FCS");
 
-    if (b.size() >= kHeader + 3)
-        d.command = b[kHeader];
     const SlaveKind* kind = FindSlaveKind(b[0]);
     if (!kind)
         return Refuse(d, "no such slave");
