@@ -78,6 +78,7 @@ bool Simulator::WriteDue(int64_t now) {
         size_t due = m_outbox.Due(now, &bytes);
         if (due == 0)
             return true;
+        int64_t dueAt = m_outbox.NextDeadline();
         ssize_t n = write(m_line.Fd(), bytes, due);
         if (n < 0 && errno == EINTR)
             continue;
@@ -87,7 +88,12 @@ bool Simulator::WriteDue(int64_t now) {
             m_outbox.Clear(); // nobody to hear it
             return true;
         }
-        m_outbox.Consumed(size_t(n), Now());
+        int64_t written = Now();
+        m_late.writes += 1;
+        m_late.bytes += n;
+        m_late.sumNs += written - dueAt;
+        m_late.maxNs = std::max(m_late.maxNs, written - dueAt);
+        m_outbox.Consumed(size_t(n), written);
         if (size_t(n) < due)
             return false;
     }

@@ -23,6 +23,15 @@ public:
     std::string Run();
 
     Station& GetStation() { return m_station; }
+
+    // How far behind its schedule the line ran: per write, how late its first byte went out.
+    struct Lateness {
+        long long writes = 0;
+        long long bytes = 0;
+        int64_t sumNs = 0;
+        int64_t maxNs = 0;
+    };
+    const Lateness& GetLateness() const { return m_late; }
     // Nanoseconds since the simulator started.
     int64_t Now() const;
 
@@ -46,6 +55,7 @@ private:
     int64_t m_babbleNext = -1; // when the next babble byte is due; -1 before babble starts
     bool m_blocked = false;    // the last write met a full line
     bool m_connected = false;  // the host has had the pty open
+    Lateness m_late;
 };
 
 } // namespace ksim

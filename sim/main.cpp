@@ -84,6 +84,11 @@ int main(int argc, char** argv) {
     ksim::JsonLine end;
     end.Seconds("t", simulator.Now()).String("event", "exit").String("why", why);
     end.Number("requests", simulator.GetStation().Requests());
+    // Whether the simulator kept to its schedule: how late reply bytes went out, in us.
+    const ksim::Simulator::Lateness& late = simulator.GetLateness();
+    end.Number("sent", late.bytes);
+    end.Number("late_mean_us", late.writes ? late.sumNs / late.writes / 1000 : 0);
+    end.Number("late_max_us", late.maxNs / 1000);
     log.Write(end);
 
     int status = 0;

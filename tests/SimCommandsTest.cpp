@@ -243,4 +243,6 @@ TEST(SimCommands, LogsEveryRequestWithItsParticulars) {
     EXPECT_EQ(Field(lines.back(), "event"), "exit");
     EXPECT_EQ(Field(lines.back(), "why"), "SIGINT");
     EXPECT_EQ(Field(lines.back(), "requests"), "2");
+    EXPECT_EQ(Field(lines.back(), "sent"), std::to_string(Frame(0x14, 4, Word(0)).size()));
+    EXPECT_FALSE(Field(lines.back(), "late_max_us").empty());
 }
