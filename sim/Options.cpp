@@ -214,7 +214,8 @@ Plays the slaves a Korvane host flashes: OD slave 1 (byte addresses, 64-byte blo
 Stepper slaves 0x14, 0x15, 0x18, 0x1C, 0x1D (16-bit word addresses, 128-byte blocks), each with
 a program memory that starts erased (0xFF). It answers Erase, Program, GetStatus and ReadData,
 takes Reset without an answer, and ignores (and logs) anything else. The first line on standard
-output is the path of the line the host must open. SIGINT or SIGTERM ends it cleanly.
+output is the path of the line the host must open. SIGINT, SIGTERM or SIGHUP ends it cleanly,
+writing the log's last record and the dumps.
 
 Line:
   --link PATH          also make a symbolic link PATH to the new pty (an old link is replaced)

@@ -177,9 +177,9 @@ std::string Simulator::Run() {
             return "poll failed";
         if (ready > 0 && (fds[1].revents & POLLIN)) {
             char sig = 0;
-            if (read(m_stopFd, &sig, 1) == 1 && sig == SIGINT)
-                return "SIGINT";
-            return "SIGTERM";
+            if (read(m_stopFd, &sig, 1) != 1)
+                return "stopped";
+            return sig == SIGINT ? "SIGINT" : sig == SIGHUP ? "SIGHUP" : "SIGTERM";
         }
     }
 }

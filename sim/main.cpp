@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // a closed terminal ends it as cleanly
     signal(SIGPIPE, SIG_IGN);
 
     // Better to hear now than after a whole session that the dumps have nowhere to go.

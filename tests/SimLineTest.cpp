@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,12 +77,29 @@ TEST(SimLine, PrintsThePtyPathAndLinksIt) {
         ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
         EXPECT_EQ(sim.Path(), target);
         EXPECT_FALSE(sim.Ask(kStatusOd).empty());
-        EXPECT_EQ(sim.Stop(), 0);
+        EXPECT_EQ(sim.Stop(1), 0); // SIGHUP ends it as cleanly as SIGTERM
+        EXPECT_EQ(Field(sim.LogLines().back(), "why"), "SIGHUP");
     }
     // The link goes with the simulator.
     struct stat st;
     EXPECT_NE(lstat(link.c_str(), &st), 0);
     rmdir(dir);
+}
+
+TEST(SimLine, TheHostFindsItsEndRawAt115200) {
+    Sim sim({}, false);
+    ASSERT_TRUE(sim.Ok());
+    int fd = open(sim.Path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios t;
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_iflag & (ICRNL | IXON | IXOFF), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+    EXPECT_EQ(cfgetispeed(&t), speed_t(B115200));
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B115200));
+    close(fd);
 }
 
 TEST(SimLine, PacesBothDirectionsAtTheBaud) {
