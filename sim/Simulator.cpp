@@ -157,8 +157,10 @@ std::string Simulator::Run() {
 
         // Sleep until the next thing to do: a byte due, a frame to cut off, input, a signal.
         int64_t deadline = std::min(m_outbox.NextDeadline(), m_deframer.NextDeadline());
+        // Babble keeps its pace on average but wakes at most once a millisecond: it has no
+        // byte times to keep, and a wake per byte would cost a third of a core.
         if (m_station.Babbling() && !hung && !m_blocked)
-            deadline = std::min(deadline, m_babbleNext >= 0 ? m_babbleNext
+            deadline = std::min(deadline, m_babbleNext >= 0 ? std::max(m_babbleNext, now + kMs)
                                                             : std::max(now, m_outbox.LineFree()));
         if (hung)
             deadline = std::min(deadline, now + kHungPollNs);
