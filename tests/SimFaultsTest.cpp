@@ -214,6 +214,8 @@ TEST(SimFaults, TheSameSeedGivesTheSameFaultsAndEachFaultItsOwnStream) {
     };
     std::string a = losses({"--seed", "7", "--lose", "50"});
     ASSERT_EQ(a.size(), 40u);
+    // About half of them: 50% of 40, well inside four standard deviations (about 3.2 each).
+    EXPECT_NEAR(double(std::count(a.begin(), a.end(), 'L')), 20.0, 12.0);
     EXPECT_NE(a.find('L'), std::string::npos);
     EXPECT_NE(a.find('.'), std::string::npos);
     EXPECT_EQ(losses({"--seed", "7", "--lose", "50"}), a);
