@@ -40,11 +40,9 @@ Answer SlaveSet::Handle(const Request& request) {
         a.value = {m_behaviour.status};
         break;
     case Command::Erase:
-        if (m_behaviour.eraseAnswer != 0) {
-            a.refused = true;
-        } else {
+        // A refused erase leaves the memory as it was.
+        if (m_behaviour.eraseAnswer == 0)
             a.bytes = slave->Erase(request.address);
-        }
         a.value = {static_cast<uint8_t>(m_behaviour.eraseAnswer >> 8),
                    static_cast<uint8_t>(m_behaviour.eraseAnswer & 0xff)};
         break;

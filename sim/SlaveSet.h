@@ -20,7 +20,6 @@ struct Answer {
     uint8_t id = 0;             // the parameter of the reply: the command's identifier
     std::vector<uint8_t> value; // its value
     size_t bytes = 0;           // memory bytes the command erased, wrote or read
-    bool refused = false;       // an Erase that was refused
 };
 
 class SlaveSet {
