@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     faults.silentAfter = (knobs & 32) ? 3 : -1;
     SlaveBehaviour behaviour;
     behaviour.eraseAnswer = (knobs & 64) ? 1 : 0;
+    faults.delayPercent = (knobs & 64) ? 50 : 0;
 
     static RequestLog log; // formats every record, writes nowhere
     Station station(behaviour, SlaveTiming{}, faults, log);

@@ -22,7 +22,7 @@ FaultInjector::FaultInjector(const FaultOptions& options)
     : m_options(options), m_lose(StreamSeed(options.seed, 1)),
       m_corruptByte(StreamSeed(options.seed, 2)), m_corruptFcs(StreamSeed(options.seed, 3)),
       m_noise(StreamSeed(options.seed, 4)), m_split(StreamSeed(options.seed, 5)),
-      m_babble(StreamSeed(options.seed, 6)) {}
+      m_babble(StreamSeed(options.seed, 6)), m_delay(StreamSeed(options.seed, 7)) {}
 
 Transmission FaultInjector::Apply(std::vector<uint8_t> body) {
     Transmission t;
@@ -62,6 +62,10 @@ Transmission FaultInjector::Apply(std::vector<uint8_t> body) {
         t.pauseAt = flag + 1 + m_split.Below(static_cast<uint32_t>(inside));
         t.pauseMs = m_options.splitMs;
         t.faults.push_back("split");
+    }
+    if (m_delay.Chance(m_options.delayPercent)) {
+        t.delayMs = m_options.delayMs;
+        t.faults.push_back("delay");
     }
     t.bytes = std::move(wire);
     return t;

@@ -21,6 +21,8 @@ struct FaultOptions {
     unsigned noiseMax = 4;
     double splitPercent = 0; // the reply stops for splitMs somewhere after its opening
     unsigned splitMs = 20;   // flag and before its closing flag
+    double delayPercent = 0; // the reply comes delayMs late (the slave is that slow)
+    unsigned delayMs = 6000; // past the host's 5000 ms wait for a reply
     long silentAfter = -1;   // after this many requests nothing more is answered
     long babbleAfter = -1;   // after this many requests random bytes flow without end
 };
@@ -52,7 +54,7 @@ public:
 
 private:
     FaultOptions m_options;
-    Prng m_lose, m_corruptByte, m_corruptFcs, m_noise, m_split, m_babble;
+    Prng m_lose, m_corruptByte, m_corruptFcs, m_noise, m_split, m_babble, m_delay;
 };
 
 } // namespace ksim

@@ -27,6 +27,8 @@ enum OptionId {
     kNoiseBytes,
     kSplit,
     kSplitMs,
+    kDelay,
+    kDelayMs,
     kSilentAfter,
     kRefuseErase,
     kStatus,
@@ -52,6 +54,8 @@ const option kOptions[] = {
     {"noise-bytes", required_argument, nullptr, kNoiseBytes},
     {"split", required_argument, nullptr, kSplit},
     {"split-ms", required_argument, nullptr, kSplitMs},
+    {"delay", required_argument, nullptr, kDelay},
+    {"delay-ms", required_argument, nullptr, kDelayMs},
     {"silent-after", required_argument, nullptr, kSilentAfter},
     {"refuse-erase", required_argument, nullptr, kRefuseErase},
     {"status", required_argument, nullptr, kStatus},
@@ -167,6 +171,13 @@ bool ParseOptions(int argc, char** argv, SimOptions* o, std::string* error) {
             ok = Whole("split-ms", arg, 11, 60000, &n, error) &&
                  (o->faults.splitMs = unsigned(n), true);
             break;
+        case kDelay:
+            ok = Percent("delay", arg, &o->faults.delayPercent, error);
+            break;
+        case kDelayMs:
+            ok = Whole("delay-ms", arg, 1, 600000, &n, error) &&
+                 (o->faults.delayMs = unsigned(n), true);
+            break;
         case kSilentAfter:
             ok = Whole("silent-after", arg, 0, 1000000000, &n, error) &&
                  (o->faults.silentAfter = long(n), true);
@@ -242,6 +253,8 @@ Faults (repeatable: the same seed and options give the same faults):
   --noise-bytes N      most noise bytes before one reply, 1 to 64 (default 4)
   --split PCT          stop inside a reply for --split-ms, after its opening flag
   --split-ms MS        length of that pause, more than the host's 10 ms (default 20)
+  --delay PCT          answer this share of requests --delay-ms late
+  --delay-ms MS        that delay (default 6000: past the host's 5000 ms wait for a reply)
   --silent-after N     carry out and answer the first N valid requests, then nothing more
   --refuse-erase VALUE answer every Erase with VALUE (1 to 0xFFFF) and erase nothing
   --status BYTE        the status byte GetStatus reports (default 0, success)

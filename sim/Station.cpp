@@ -101,9 +101,9 @@ std::optional<Transmission> Station::OnFrame(const LineEvent& event, int64_t at)
             line.Strings("faults", t.faults);
     }
     if (request.command == Command::Erase)
-        t.delayMs = m_timing.eraseMs;
+        t.delayMs += m_timing.eraseMs;
     else if (request.command == Command::Program)
-        t.delayMs = m_timing.programMs;
+        t.delayMs += m_timing.programMs;
     m_log.Write(line);
     return t;
 }

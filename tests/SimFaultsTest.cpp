@@ -149,6 +149,17 @@ TEST(SimFaults, SplitPausesInsideTheReplyLongerThanTheHostWaits) {
     }
 }
 
+TEST(SimFaults, DelayHoldsBackAnIntactReply) {
+    Sim sim({"--delay", "100", "--delay-ms", "150"});
+    ASSERT_TRUE(sim.Ok());
+    int64_t start = NowUs();
+    sim.Write(kStatus14);
+    EXPECT_TRUE(sim.ReadFor(120).empty());
+    EXPECT_EQ(sim.ReadFrame(1000), kStatusReply14);
+    EXPECT_GE(NowUs() - start, 150000);
+    EXPECT_EQ(Field(sim.Requests().back(), "faults"), "[\"delay\"]");
+}
+
 TEST(SimFaults, SilentAfterAnswersTheFirstRequestsThenNothing) {
     Sim sim({"--silent-after", "2"});
     ASSERT_TRUE(sim.Ok());

@@ -199,11 +199,11 @@ TEST(SimLine, RefusesBadOptionsAndDocumentsEveryOption) {
     std::string help;
     ASSERT_EQ(RunBare({"--help"}, &help), 0);
     for (const char* option :
-         {"--link",         "--device",        "--baud",         "--erase-ms",     "--program-ms",
-          "--frame-gap",    "--exit-on-close", "--log",          "--hex-dir",      "--seed",
-          "--lose",         "--corrupt-byte",  "--corrupt-fcs",  "--noise ",       "--noise-bytes",
-          "--split ",       "--split-ms",      "--silent-after", "--refuse-erase", "--status",
-          "--babble-after", "--help"})
+         {"--link",         "--device",        "--baud",         "--erase-ms", "--program-ms",
+          "--frame-gap",    "--exit-on-close", "--log",          "--hex-dir",  "--seed",
+          "--lose",         "--corrupt-byte",  "--corrupt-fcs",  "--noise ",   "--noise-bytes",
+          "--split ",       "--split-ms",      "--delay ",       "--delay-ms", "--silent-after",
+          "--refuse-erase", "--status",        "--babble-after", "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
