@@ -143,7 +143,9 @@ TEST(SimFaults, SplitPausesInsideTheReplyLongerThanTheHostWaits) {
                 at = k;
             }
         }
-        EXPECT_GE(widest, 29000);
+        // 30 ms from the simulator's write; our own reading of the byte before the pause may
+        // come late on a busy machine and shorten what we see, never the host's 10 ms matter.
+        EXPECT_GE(widest, 25000);
         EXPECT_LT(widest, 300000);
         EXPECT_GE(at, 1u); // after the opening flag
     }
