@@ -176,12 +176,13 @@ std::string Rig::ImagePath() const {
     return m_dir + "/Nand Store/MCU/Application.hex";
 }
 
-bool Rig::StartKorvane(int cols, int rows) {
+bool Rig::StartKorvane(int cols, int rows, const std::string& port) {
     const std::string command =
         "stty -g >" + Quote(m_dir + "/stty-before") + "; env CE_ROOT=" + Quote(m_dir) +
-        " CE_COM6=" + Quote(m_sim->Path()) + " KORVANE_LOG=" + Quote(m_dir + "/korvane.log") +
-        " LANG=C.UTF-8 " + Quote(KORVANE_BINARY_DIR "/korvane") +
-        "; echo korvane-exit=$?; stty -g >" + Quote(m_dir + "/stty-after") + "; exec sleep 600";
+        " CE_COM6=" + Quote(port.empty() ? m_sim->Path() : port) +
+        " KORVANE_LOG=" + Quote(LogPath()) + " LANG=C.UTF-8 " +
+        Quote(KORVANE_BINARY_DIR "/korvane") + "; echo korvane-exit=$?; stty -g >" +
+        Quote(m_dir + "/stty-after") + "; exec sleep 600";
     return m_tmux.Start(command, cols, rows, m_dir + "/Nand Store/MCU");
 }
 

@@ -57,9 +57,11 @@ public:
     bool Ok() const { return m_error.empty(); }
     const std::string& Why() const { return m_error; }
 
-    // Starts korvane in a pane of this size; its exit status and the terminal's settings
-    // before and after are written beside the image.
-    bool StartKorvane(int cols = 80, int rows = 24);
+    // Starts korvane in a pane of this size, COM6: mapped to the simulator (or to `port`); its
+    // exit status and the terminal's settings before and after are recorded.
+    bool StartKorvane(int cols = 80, int rows = 24, const std::string& port = "");
+    // korvane's log file.
+    std::string LogPath() const { return m_dir + "/korvane.log"; }
     Tmux& Pane() { return m_tmux; }
     simtest::Sim& Sim() { return *m_sim; }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -242,6 +243,27 @@ TEST(TerminalScreen, MouseClicksRadioButtonAndCaptionClose) {
     }
     click(col, row);
     EXPECT_TRUE(pane.WaitFor("korvane-exit=0", 2000)) << pane.Screen();
+}
+
+// A port that is no serial line: the serial layer's console messages go to the log, and the
+// screen shows only the dialog and its status line.
+TEST(TerminalScreen, ConsoleOutputGoesToTheLogNotTheScreen) {
+    SKIP_WITHOUT_TMUX();
+    Rig rig({}, 0x100);
+    ASSERT_TRUE(rig.Ok()) << rig.Why();
+    ASSERT_TRUE(rig.StartKorvane(80, 24, "/dev/null"));
+    ASSERT_TRUE(rig.Pane().WaitFor("Flash!", kStartMs));
+    rig.Pane().Keys({"Tab", "Enter"});
+    std::string screen;
+    ASSERT_TRUE(rig.Pane().WaitFor("[Error opening port", kStartMs, &screen)) << screen;
+    EXPECT_EQ(screen.find("SetupComm"), std::string::npos) << screen;
+    rig.Pane().Keys({"Escape"});
+    ASSERT_TRUE(rig.Pane().WaitFor("korvane-exit=0", kStartMs, &screen)) << screen;
+    EXPECT_EQ(screen.find("SetupComm"), std::string::npos) << screen;
+    std::ifstream log(rig.LogPath());
+    std::stringstream text;
+    text << log.rdbuf();
+    EXPECT_NE(text.str().find(" Error SetupComm\n"), std::string::npos) << text.str();
 }
 
 TEST(TerminalScreen, EscClosesAndGivesTheTerminalBack) {
