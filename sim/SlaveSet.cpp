@@ -1,0 +1,58 @@
+#include "sim/SlaveSet.h"
+
+namespace ksim {
+
+SlaveSet::SlaveSet(const SlaveBehaviour& behaviour) : m_behaviour(behaviour) {
+    for (uint8_t address : g_slaveAddresses)
+        m_slaves.emplace_back(address, *FindSlaveKind(address));
+}
+
+SlaveMemory* SlaveSet::Find(uint8_t address) {
+    for (SlaveMemory& slave : m_slaves)
+        if (slave.Address() == address)
+            return &slave;
+    return nullptr;
+}
+
+Answer SlaveSet::Handle(const Request& request) {
+    Answer a;
+    SlaveMemory* slave = Find(request.slave);
+    if (!slave)
+        return a;
+    a.reply = true;
+    a.id = static_cast<uint8_t>(request.command);
+    switch (request.command) {
+    case Command::ReadData: {
+        size_t count = request.readCount ? request.readCount : slave->Kind().blockBytes;
+        size_t offset = request.hasAddress ? size_t(request.address) * slave->Kind().unitBytes
+                                           : slave->m_readCursor;
+        a.value = slave->ReadOffset(offset, count);
+        a.bytes = a.value.size();
+        size_t next = offset + a.value.size();
+        slave->m_readCursor = next >= slave->Size() ? 0 : next;
+        break;
+    }
+    case Command::Reset:
+        a.reply = false;
+        slave->m_readCursor = 0;
+        break;
+    case Command::GetStatus:
+        a.value = {m_behaviour.status};
+        break;
+    case Command::Erase:
+        // A refused erase leaves the memory as it was.
+        if (m_behaviour.eraseAnswer == 0)
+            a.bytes = slave->Erase(request.address);
+        a.value = {static_cast<uint8_t>(m_behaviour.eraseAnswer >> 8),
+                   static_cast<uint8_t>(m_behaviour.eraseAnswer & 0xff)};
+        break;
+    case Command::Program:
+        slave->Program(request.address, request.data.data(), request.data.size());
+        a.bytes = request.data.size();
+        a.value = {0x00, 0x00};
+        break;
+    }
+    return a;
+}
+
+} // namespace ksim

@@ -1,0 +1,103 @@
+// korvane-sim: the slaves at the far end of the line, for tests, the demo and benchmarks.
+#include "sim/HexDump.h"
+#include "sim/Line.h"
+#include "sim/Options.h"
+#include "sim/RequestLog.h"
+#include "sim/Simulator.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int sig) {
+    int saved = errno;
+    char byte = static_cast<char>(sig);
+    ssize_t ignored = write(g_stopPipe[1], &byte, 1);
+    (void)ignored;
+    errno = saved;
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "korvane-sim: %s\n", message.c_str());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ksim::SimOptions options;
+    std::string error;
+    if (!ksim::ParseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "korvane-sim: %s\nTry 'korvane-sim --help'.\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(ksim::HelpText(), stdout);
+        return 0;
+    }
+
+    // Wake-ups on time matter for pacing; the default 50 us of timer slack is most of a byte.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+
+    if (pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return Fail(std::string("cannot make a pipe: ") + std::strerror(errno));
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // a closed terminal ends it as cleanly
+    signal(SIGPIPE, SIG_IGN);
+
+    // Better to hear now than after a whole session that the dumps have nowhere to go.
+    if (!options.hexDir.empty() && access(options.hexDir.c_str(), W_OK | X_OK) != 0)
+        return Fail("cannot write dumps to " + options.hexDir + ": " + std::strerror(errno));
+
+    ksim::RequestLog log;
+    if (!log.Open(options.logPath, &error))
+        return Fail(error);
+    std::unique_ptr<ksim::Line> line = options.device.empty()
+                                           ? ksim::Line::OpenPty(options.link, &error)
+                                           : ksim::Line::OpenDevice(options.device, &error);
+    if (!line)
+        return Fail(error);
+
+    // The first line of output is the path the host opens; scripts read it.
+    std::printf("%s\n", line->Path().c_str());
+    std::fflush(stdout);
+
+    ksim::Simulator simulator(options, *line, log, g_stopPipe[0]);
+    ksim::JsonLine start;
+    start.Seconds("t", 0).String("event", "start").String("line", line->Path());
+    start.Number("seed", static_cast<long long>(options.faults.seed)).Number("baud", options.baud);
+    log.Write(start);
+
+    std::string why = simulator.Run();
+
+    ksim::JsonLine end;
+    end.Seconds("t", simulator.Now()).String("event", "exit").String("why", why);
+    end.Number("requests", simulator.GetStation().Requests());
+    // Whether the simulator kept to its schedule: how late reply bytes went out, in us.
+    const ksim::Simulator::Lateness& late = simulator.GetLateness();
+    end.Number("sent", late.bytes);
+    end.Number("late_mean_us", late.writes ? late.sumNs / late.writes / 1000 : 0);
+    end.Number("late_max_us", late.maxNs / 1000);
+    log.Write(end);
+
+    int status = 0;
+    if (!options.hexDir.empty()) {
+        std::vector<std::string> written;
+        if (!ksim::WriteHexDumps(options.hexDir, simulator.GetStation().Slaves(), &written, &error))
+            status = Fail(error);
+    }
+    line.reset();
+    return status;
+}

@@ -1,0 +1,305 @@
+#include "SimHarness.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace simtest {
+
+uint16_t Fcs16(const Bytes& bytes) {
+    uint16_t fcs = 0xffff;
+    for (uint8_t b : bytes) {
+        fcs ^= b;
+        for (int i = 0; i < 8; ++i)
+            fcs = (fcs & 1) ? uint16_t((fcs >> 1) ^ 0x8408) : uint16_t(fcs >> 1);
+    }
+    return uint16_t(fcs ^ 0xffff);
+}
+
+Bytes Escape(const Bytes& body) {
+    Bytes wire = {0x7e};
+    for (uint8_t b : body) {
+        if (b == 0x7e || b == 0x7d) {
+            wire.push_back(0x7d);
+            wire.push_back(uint8_t(b ^ 0x20));
+        } else {
+            wire.push_back(b);
+        }
+    }
+    wire.push_back(0x7e);
+    return wire;
+}
+
+Bytes Frame(uint8_t slave, uint8_t id, const Bytes& value) {
+    Bytes body = {slave, 0x13, 0x02, 0x00, uint8_t(value.size() + 2), id, uint8_t(value.size())};
+    body.insert(body.end(), value.begin(), value.end());
+    uint16_t fcs = Fcs16(body);
+    body.push_back(uint8_t(fcs & 0xff));
+    body.push_back(uint8_t(fcs >> 8));
+    return Escape(body);
+}
+
+Bytes Word(uint16_t value) {
+    return {uint8_t(value >> 8), uint8_t(value & 0xff)};
+}
+
+Parsed Parse(const Bytes& wire) {
+    Parsed p;
+    if (wire.size() < 2 || wire.front() != 0x7e || wire.back() != 0x7e)
+        return p;
+    p.framed = true;
+    for (size_t i = 1; i + 1 < wire.size(); ++i) {
+        uint8_t b = wire[i];
+        if (b == 0x7d && i + 2 < wire.size())
+            b = uint8_t(wire[++i] ^ 0x20);
+        p.body.push_back(b);
+    }
+    if (p.body.size() < 9)
+        return p;
+    Bytes covered(p.body.begin(), p.body.end() - 2);
+    uint16_t fcs = uint16_t(p.body[p.body.size() - 2] | (p.body.back() << 8));
+    p.fcsOk = Fcs16(covered) == fcs;
+    p.slave = p.body[0];
+    p.id = p.body[5];
+    size_t n = p.body[6];
+    if (7 + n <= covered.size())
+        p.value.assign(p.body.begin() + 7, p.body.begin() + 7 + long(n));
+    return p;
+}
+
+std::string Field(const std::string& line, const std::string& key) {
+    std::string tag = "\"" + key + "\":";
+    size_t at = line.find(tag);
+    if (at == std::string::npos)
+        return "";
+    at += tag.size();
+    if (line[at] == '"') {
+        size_t end = line.find('"', at + 1);
+        return line.substr(at + 1, end - at - 1);
+    }
+    if (line[at] == '[') {
+        size_t end = line.find(']', at);
+        return line.substr(at, end - at + 1);
+    }
+    size_t end = line.find_first_of(",}", at);
+    return line.substr(at, end - at);
+}
+
+std::map<uint32_t, uint8_t> LoadHex(const std::string& path, unsigned unit, bool* ok) {
+    std::map<uint32_t, uint8_t> memory;
+    std::ifstream in(path);
+    *ok = bool(in);
+    bool ended = false;
+    std::string line;
+    while (*ok && std::getline(in, line)) {
+        if (line.empty() || line[0] != ':' || line.size() < 11 || ended) {
+            *ok = false;
+            break;
+        }
+        Bytes rec;
+        for (size_t i = 1; i + 1 < line.size(); i += 2)
+            rec.push_back(uint8_t(std::stoul(line.substr(i, 2), nullptr, 16)));
+        unsigned sum = 0;
+        for (uint8_t b : rec)
+            sum += b;
+        if ((sum & 0xff) != 0 || rec.size() != size_t(rec[0]) + 5) {
+            *ok = false;
+            break;
+        }
+        uint32_t address = uint32_t(rec[1] << 8 | rec[2]);
+        if (rec[3] == 1) {
+            ended = true;
+        } else if (rec[3] == 0) {
+            for (size_t i = 0; i < rec[0]; ++i)
+                memory[address * unit + uint32_t(i)] = rec[4 + i];
+        } else {
+            *ok = false;
+        }
+    }
+    *ok = *ok && ended;
+    return memory;
+}
+
+int64_t NowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+Sim::Sim(const std::vector<std::string>& args, bool open) : m_open(open) {
+    char dir[] = "/tmp/korvane-simtest-XXXXXX";
+    if (!mkdtemp(dir))
+        return;
+    m_dir = dir;
+    std::vector<std::string> all = {KORVANE_BINARY_DIR "/korvane-sim", "--log", m_dir + "/log",
+                                    "--hex-dir", m_dir};
+    all.insert(all.end(), args.begin(), args.end());
+    int out[2];
+    if (pipe(out) != 0)
+        return;
+    m_pid = fork();
+    if (m_pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        std::vector<char*> argv;
+        for (std::string& a : all)
+            argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    // The first line is the pty's path.
+    std::string line;
+    int64_t end = NowUs() + 3000000;
+    while (line.find('\n') == std::string::npos && NowUs() < end) {
+        pollfd p = {out[0], POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0)
+            continue;
+        char buffer[256];
+        ssize_t n = read(out[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        line.append(buffer, size_t(n));
+    }
+    close(out[0]);
+    if (line.find('\n') == std::string::npos)
+        return;
+    m_path = line.substr(0, line.find('\n'));
+    if (open) {
+        m_fd = ::open(m_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_fd >= 0) {
+            // Our own end raw as well, whatever the pty was left with.
+            termios t;
+            tcgetattr(m_fd, &t);
+            cfmakeraw(&t);
+            tcsetattr(m_fd, TCSANOW, &t);
+        }
+    }
+}
+
+Sim::~Sim() {
+    if (m_fd >= 0)
+        close(m_fd);
+    if (m_pid > 0 && m_status == -1) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    if (!m_dir.empty())
+        std::system(("rm -rf '" + m_dir + "'").c_str());
+}
+
+void Sim::Write(const Bytes& bytes) {
+    size_t done = 0;
+    int64_t end = NowUs() + 2000000;
+    while (done < bytes.size() && NowUs() < end) {
+        ssize_t n = write(m_fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += size_t(n);
+        } else {
+            pollfd p = {m_fd, POLLOUT, 0};
+            poll(&p, 1, 10);
+        }
+    }
+}
+
+Bytes Sim::ReadFrame(int ms, Bytes* before) {
+    Bytes frame;
+    int64_t end = NowUs() + int64_t(ms) * 1000;
+    while (NowUs() < end) {
+        pollfd p = {m_fd, POLLIN, 0};
+        int wait = int((end - NowUs()) / 1000) + 1;
+        if (poll(&p, 1, wait) <= 0)
+            continue;
+        uint8_t b;
+        if (read(m_fd, &b, 1) != 1)
+            continue;
+        if (frame.empty() && b != 0x7e) {
+            if (before)
+                before->push_back(b);
+            continue;
+        }
+        frame.push_back(b);
+        if (frame.size() > 1 && b == 0x7e)
+            return frame;
+    }
+    return frame.size() > 1 ? frame : Bytes();
+}
+
+Bytes Sim::ReadFor(int ms) {
+    Bytes all;
+    int64_t end = NowUs() + int64_t(ms) * 1000;
+    while (NowUs() < end) {
+        pollfd p = {m_fd, POLLIN, 0};
+        if (poll(&p, 1, int((end - NowUs()) / 1000) + 1) <= 0)
+            continue;
+        uint8_t buffer[4096];
+        ssize_t n = read(m_fd, buffer, sizeof buffer);
+        if (n > 0)
+            all.insert(all.end(), buffer, buffer + n);
+    }
+    return all;
+}
+
+void Sim::CloseHost() {
+    if (m_fd >= 0)
+        close(m_fd);
+    m_fd = -1;
+}
+
+int Sim::WaitExit(int ms) {
+    int64_t end = NowUs() + int64_t(ms) * 1000;
+    while (NowUs() < end) {
+        int status = 0;
+        pid_t r = waitpid(m_pid, &status, WNOHANG);
+        if (r == m_pid) {
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return m_status;
+        }
+        usleep(2000);
+    }
+    return -1;
+}
+
+int Sim::Stop(int sig) {
+    if (m_pid <= 0)
+        return -1;
+    kill(m_pid, sig);
+    return WaitExit(3000);
+}
+
+std::vector<std::string> Sim::LogLines() const {
+    std::vector<std::string> lines;
+    std::ifstream in(m_dir + "/log");
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Sim::Requests() const {
+    std::vector<std::string> out;
+    for (const std::string& line : LogLines())
+        if (Field(line, "event") == "request")
+            out.push_back(line);
+    return out;
+}
+
+std::string Sim::DumpPath(uint8_t slave) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/slave-%02x.hex", slave);
+    return m_dir + name;
+}
+
+} // namespace simtest

@@ -1,0 +1,87 @@
+// Runs the real korvane-sim over its pty for the Sim* tests, and reads what it says, logs and
+// dumps. Requests are put together here from the protocol's definition (bit-by-bit FCS-16,
+// escaping of 7E and 7D), independent of the simulator's and the system's own encoders.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace simtest {
+
+using Bytes = std::vector<uint8_t>;
+
+// FCS-16 of RFC 1662 (reflected 0x8408, start FFFF, complemented), bit by bit.
+uint16_t Fcs16(const Bytes& bytes);
+// 7E ... 7E with 7E and 7D escaped in between.
+Bytes Escape(const Bytes& body);
+// A request or reply: address, 13, 02, 00, L, one parameter, FCS low and high, escaped.
+Bytes Frame(uint8_t slave, uint8_t id, const Bytes& value);
+// The value bytes of a 16-bit number, high byte first.
+Bytes Word(uint16_t value);
+
+// A reply taken apart: the unescaped body between the flags (FCS included).
+struct Parsed {
+    bool framed = false; // starts and ends with 7E
+    bool fcsOk = false;
+    Bytes body;
+    uint8_t slave = 0, id = 0;
+    Bytes value;
+};
+Parsed Parse(const Bytes& wire);
+
+// One value out of a JSON-lines record: the text of a number, true/false, or a string's
+// contents; empty when the key is absent.
+std::string Field(const std::string& line, const std::string& key);
+
+// Intel HEX records to a map from address (as in the file) times `unit` plus offset to byte.
+std::map<uint32_t, uint8_t> LoadHex(const std::string& path, unsigned unit, bool* ok);
+
+class Sim {
+public:
+    // Starts korvane-sim with these arguments (besides --log and --hex-dir in a fresh
+    // directory) and opens the host's end of the pty. Check Ok() after.
+    explicit Sim(const std::vector<std::string>& args, bool open = true);
+    ~Sim();
+
+    bool Ok() const { return m_fd >= 0 || (!m_open && !m_path.empty()); }
+    const std::string& Path() const { return m_path; }
+    const std::string& Dir() const { return m_dir; }
+    int Fd() const { return m_fd; }
+
+    void Write(const Bytes& bytes);
+    // One reply: skips up to the opening flag, reads to the closing flag; empty when none
+    // comes within `ms`. Bytes skipped before the flag go to `before`.
+    Bytes ReadFrame(int ms = 1000, Bytes* before = nullptr);
+    // Everything that arrives within `ms`.
+    Bytes ReadFor(int ms);
+    // Writes a request and reads its reply.
+    Bytes Ask(const Bytes& request, int ms = 1000) {
+        Write(request);
+        return ReadFrame(ms);
+    }
+    void CloseHost();
+    // Sends `sig` and waits (bounded) for the exit; the exit status, or -1.
+    int Stop(int sig = 15);
+    // Waits (bounded) for the simulator to end by itself; the exit status, or -1.
+    int WaitExit(int ms);
+
+    std::vector<std::string> LogLines() const;
+    // The log's request records, in order.
+    std::vector<std::string> Requests() const;
+    std::string DumpPath(uint8_t slave) const;
+
+private:
+    pid_t m_pid = -1;
+    int m_fd = -1;
+    bool m_open;
+    std::string m_dir, m_path;
+    int m_status = -1;
+};
+
+// Microseconds on the monotonic clock.
+int64_t NowUs();
+
+} // namespace simtest

@@ -1,0 +1,232 @@
+// korvane-sim's line: the pty path and its link, pacing at a baud rate, processing delays, and
+// a clean end with its dumps on a signal or when the host closes the line.
+#include "SimHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace simtest;
+
+namespace {
+
+const Bytes kStatusOd = {0x7E, 0x01, 0x13, 0x02, 0x00, 0x02, 0x02, 0x00, 0xE8, 0xCD, 0x7E};
+
+// Arrival times of the first and the last byte of the next reply, and its size.
+struct Arrival {
+    int64_t firstUs = 0, lastUs = 0;
+    size_t size = 0;
+};
+
+Arrival Receive(Sim& sim, int ms) {
+    Arrival a;
+    int64_t end = NowUs() + int64_t(ms) * 1000;
+    bool open = false;
+    while (NowUs() < end) {
+        pollfd p = {sim.Fd(), POLLIN, 0};
+        if (poll(&p, 1, 1) <= 0)
+            continue;
+        uint8_t buffer[512];
+        ssize_t n = read(sim.Fd(), buffer, sizeof buffer);
+        int64_t now = NowUs();
+        for (ssize_t i = 0; i < n; ++i) {
+            if (a.size == 0)
+                a.firstUs = now;
+            a.lastUs = now;
+            ++a.size;
+            if (buffer[i] == 0x7e && open)
+                return a;
+            open = true;
+        }
+    }
+    return a;
+}
+
+// korvane-sim with these arguments: its exit status and what it wrote to standard error.
+int RunBare(const std::vector<std::string>& args, std::string* out) {
+    std::string command = KORVANE_BINARY_DIR "/korvane-sim";
+    for (const std::string& a : args)
+        command += " '" + a + "'";
+    FILE* pipe = popen((command + " 2>&1 </dev/null").c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out->append(buffer, n);
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(SimLine, PrintsThePtyPathAndLinksIt) {
+    char dir[] = "/tmp/korvane-simlink-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    std::string link = std::string(dir) + "/ttyKV";
+    {
+        Sim sim({"--link", link});
+        ASSERT_TRUE(sim.Ok());
+        EXPECT_EQ(sim.Path().rfind("/dev/pts/", 0), 0u);
+        char target[PATH_MAX] = {};
+        ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+        EXPECT_EQ(sim.Path(), target);
+        EXPECT_FALSE(sim.Ask(kStatusOd).empty());
+        EXPECT_EQ(sim.Stop(1), 0); // SIGHUP ends it as cleanly as SIGTERM
+        EXPECT_EQ(Field(sim.LogLines().back(), "why"), "SIGHUP");
+    }
+    // The link goes with the simulator.
+    struct stat st;
+    EXPECT_NE(lstat(link.c_str(), &st), 0);
+    rmdir(dir);
+}
+
+TEST(SimLine, TheHostFindsItsEndRawAt115200) {
+    Sim sim({}, false);
+    ASSERT_TRUE(sim.Ok());
+    int fd = open(sim.Path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios t;
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_iflag & (ICRNL | IXON | IXOFF), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+    EXPECT_EQ(cfgetispeed(&t), speed_t(B115200));
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B115200));
+    close(fd);
+}
+
+TEST(SimLine, PacesBothDirectionsAtTheBaud) {
+    const unsigned baud = 9600;
+    const double byteUs = 10e6 / baud;
+    Sim sim({"--baud", std::to_string(baud)});
+    ASSERT_TRUE(sim.Ok());
+    // ReadData of 253 bytes of erased memory: 264 bytes on the wire, about 275 ms, long enough
+    // that a late wake-up on a busy machine stays well inside the tolerance.
+    Bytes request = Frame(0x14, 0, {0x00, 0x00, 253});
+    int64_t sent = NowUs();
+    sim.Write(request);
+    Arrival a = Receive(sim, 2000);
+    ASSERT_EQ(a.size, 264u);
+    // The reply comes no sooner than the request needs to cross the line.
+    EXPECT_GE(double(a.firstUs - sent), request.size() * byteUs * 0.97);
+    double expected = double(a.size - 1) * byteUs;
+    double measured = double(a.lastUs - a.firstUs);
+    EXPECT_NEAR(measured / expected, 1.0, 0.03) << measured << " us for " << expected;
+    std::printf("pacing at %u baud: %zu bytes in %.0f us, %.2f%% off\n", baud, a.size, measured,
+                (measured / expected - 1) * 100);
+}
+
+TEST(SimLine, ErasesAndProgramsTakeTheirProcessingTime) {
+    Sim sim({"--erase-ms", "120", "--program-ms", "60"});
+    ASSERT_TRUE(sim.Ok());
+    auto timed = [&](const Bytes& request) {
+        int64_t start = NowUs();
+        sim.Write(request);
+        Arrival a = Receive(sim, 1000);
+        EXPECT_GT(a.size, 0u);
+        return (a.firstUs - start) / 1000;
+    };
+    Bytes program = Word(0);
+    program.insert(program.end(), 64, 0x11);
+    EXPECT_GE(timed(Frame(0x01, 3, Word(0))), 120);
+    EXPECT_LT(timed(Frame(0x01, 3, Word(0))), 400);
+    EXPECT_GE(timed(Frame(0x01, 4, program)), 60);
+    EXPECT_LT(timed(kStatusOd), 100);
+}
+
+TEST(SimLine, ExitsWhenTheHostClosesTheLineIfAsked) {
+    Sim sim({"--exit-on-close"});
+    ASSERT_TRUE(sim.Ok());
+    Bytes program = Word(0x0100);
+    program.insert(program.end(), 64, 0x42);
+    EXPECT_FALSE(sim.Ask(Frame(0x01, 4, program)).empty());
+    sim.CloseHost();
+    EXPECT_EQ(sim.WaitExit(2000), 0);
+    bool ok = false;
+    EXPECT_EQ(LoadHex(sim.DumpPath(0x01), 1, &ok).size(), 64u);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(Field(sim.LogLines().back(), "why"), "the host closed the line");
+}
+
+TEST(SimLine, OutlivesAHostThatClosesAndComesBack) {
+    Sim sim({});
+    ASSERT_TRUE(sim.Ok());
+    EXPECT_FALSE(sim.Ask(kStatusOd).empty());
+    sim.CloseHost();
+    usleep(50000);
+    int fd = open(sim.Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ssize_t n = write(fd, kStatusOd.data(), kStatusOd.size());
+    EXPECT_EQ(n, ssize_t(kStatusOd.size()));
+    pollfd p = {fd, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 1000), 1);
+    close(fd);
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(SimLine, RefusesBadOptionsAndDocumentsEveryOption) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"--lose", "101"}, "--lose takes a percentage"},
+        {{"--baud", "fast"}, "--baud takes a whole number"},
+        {{"--split-ms", "10"}, "--split-ms takes a whole number from 11"},
+        {{"--refuse-erase", "0"}, "--refuse-erase takes a whole number from 1"},
+        {{"--status", "256"}, "--status takes"},
+        {{"--frobnicate"}, "unknown option --frobnicate"},
+        {{"--seed"}, "--seed needs a value"},
+        {{"extra"}, "unexpected argument"},
+        {{"--device", "/dev/null", "--link", "/tmp/x"}, "cannot go with --device"},
+        {{"--device", "/nonexistent/tty"}, "cannot open /nonexistent/tty"},
+        {{"--hex-dir", "/nonexistent/dir"}, "cannot write dumps to /nonexistent/dir"},
+        {{"--log", "/nonexistent/dir/log"}, "cannot write the log /nonexistent/dir/log"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        int status = RunBare(c.args, &out);
+        EXPECT_NE(status, 0) << c.message;
+        EXPECT_NE(out.find(c.message), std::string::npos) << out;
+    }
+    std::string help;
+    ASSERT_EQ(RunBare({"--help"}, &help), 0);
+    for (const char* option :
+         {"--link",         "--device",        "--baud",         "--erase-ms", "--program-ms",
+          "--frame-gap",    "--exit-on-close", "--log",          "--hex-dir",  "--seed",
+          "--lose",         "--corrupt-byte",  "--corrupt-fcs",  "--noise ",   "--noise-bytes",
+          "--split ",       "--split-ms",      "--delay ",       "--delay-ms", "--silent-after",
+          "--refuse-erase", "--status",        "--babble-after", "--help"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+TEST(SimLine, StandsInForABoardOnAGivenSerialDevice) {
+    // A pty pair plays the null-modem cable: the simulator opens one end as its device.
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    std::string device = ptsname(master);
+    Sim sim({"--device", device}, false);
+    ASSERT_TRUE(sim.Ok());
+    EXPECT_EQ(sim.Path(), device);
+    ASSERT_EQ(write(master, kStatusOd.data(), kStatusOd.size()), ssize_t(kStatusOd.size()));
+    Bytes reply;
+    int64_t end = NowUs() + 1000000;
+    while (NowUs() < end && (reply.size() < 2 || reply.back() != 0x7e)) {
+        pollfd p = {master, POLLIN, 0};
+        uint8_t b;
+        if (poll(&p, 1, 10) == 1 && read(master, &b, 1) == 1)
+            reply.push_back(b);
+    }
+    EXPECT_EQ(reply, Frame(0x01, 2, {0x00}));
+    EXPECT_EQ(sim.Stop(), 0);
+    close(master);
+}
