@@ -1,0 +1,98 @@
+// What the dialog and update tests share: the real korvane-sim on a pty as COM6:, a clock on
+// which waits of the system cost no real time, HEX files written for a test, the dialog shown
+// with the scripted back end, and the simulator's log and memory afterwards.
+#pragma once
+
+#include "app/KorvaneDlg.h"
+#include "ce_clock.h"
+#include "platform/ui/ScriptedBackEnd.h"
+
+#include "SimHarness.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace flashtest {
+
+using Bytes = std::vector<uint8_t>;
+
+// Real time plus a lead: a Sleep moves the lead on at once; a wait for the pty waits for real
+// while bytes may still come (up to the deadline, and at most kGraceMs), then jumps to the
+// deadline. So 2000 ms waits and 5000 ms reply time-outs cost no real time, and an answer
+// that the simulator gives is never missed.
+class FastWaitClock : public ce::Clock {
+public:
+    static const uint64_t kGraceMs = 300;
+
+    FastWaitClock();
+    ~FastWaitClock() override;
+
+    uint64_t NowUs() override;
+    void SleepUntilUs(uint64_t deadlineUs) override;
+    int WaitFd(int fd, short events, uint64_t deadlineUs) override;
+
+    // Time on this clock since it was installed, skipped waits included.
+    uint64_t ElapsedMs() { return (NowUs() - m_startUs) / 1000; }
+
+private:
+    uint64_t m_leadUs = 0;
+    uint64_t m_startUs;
+    ce::Clock* m_previous;
+};
+
+// One Intel HEX record line: count, address, type, data, checksum, "\n".
+std::string HexRecord(uint16_t address, uint8_t type, const Bytes& data);
+// Records of `recordLength` bytes of `data` from `address` on (in the file's own unit: the
+// address moves by recordLength / unit per record), then the end-of-file record.
+std::string HexFile(uint16_t address, const Bytes& data, unsigned unit, size_t recordLength = 16);
+// Bytes that differ from each other and from 0xFF, so that misplaced data shows.
+Bytes Pattern(size_t count, uint8_t seed = 1);
+
+// One command as the simulator logged it: "Erase 1 0x0000", "Reset 20", "GetStatus 20".
+std::vector<std::string> Commands(const simtest::Sim& sim);
+
+class FlashRig {
+public:
+    // The simulator starts with these options (nullopt-like: `withSim` false starts none, and
+    // COM6: then names a device that does not exist).
+    explicit FlashRig(const std::vector<std::string>& simArgs = {}, bool withSim = true);
+    ~FlashRig();
+
+    bool Ok() const { return !m_sim || m_sim->Ok(); }
+    simtest::Sim& Sim() { return *m_sim; }
+    // Starts (another) simulator and maps COM6: to it; the stack opens it on next use.
+    bool StartSim(const std::vector<std::string>& simArgs);
+
+    // Writes a file for the test and returns its path.
+    std::wstring WriteFile(const std::string& name, const std::string& text);
+    std::string Dir() const { return m_dir; }
+
+    // Shows the main dialog and runs the script on it.
+    INT_PTR Run(const std::function<void(CKorvaneDlg&, CScriptedBackEnd&)>& script);
+    // Shows the dialog, puts the file into the file field, picks the mode (and in Stepper mode
+    // the combo entry, -1 for none), presses "Flash!" and closes.
+    void Flash(const std::wstring& path, bool od, int comboIndex = 0);
+
+    // The programmed memory the simulator dumped for a slave, in bytes of the image; stops
+    // the simulator.
+    std::map<uint32_t, uint8_t> Memory(uint8_t slave, unsigned unit);
+
+    CScriptedBackEnd ui;
+    FastWaitClock clock;
+
+private:
+    std::unique_ptr<simtest::Sim> m_sim;
+    std::string m_dir;
+    std::string m_oldCom6;
+    bool m_hadCom6 = false;
+};
+
+// Forgets the process's protocol stack and closes its port, so that the next GetProtocol
+// opens COM6: anew.
+void ResetProtocolStack();
+
+} // namespace flashtest
