@@ -141,7 +141,7 @@ TEST_P(FlashFailure, ShowsWhatWentWrongAndSendsNothingMore) {
             EXPECT_LT(boxAt, statusAt);
         }
     }
-    rig.Sim().Stop();
+    rig.StopSim();
     EXPECT_EQ(Commands(rig.Sim()), c.commands);
 }
 
@@ -184,7 +184,7 @@ TEST(FlashFailureDetail, NoSelectionInTheListAddressesSlave255) {
     rig.Flash(rig.WriteFile("f.hex", Valid(0, 64, 2)), false, -1);
     ASSERT_EQ(rig.ui.GetMessageBoxes().size(), 1u);
     EXPECT_EQ(rig.ui.GetMessageBoxes()[0].text, L"Error Erasing");
-    rig.Sim().Stop();
+    rig.StopSim();
     const Strings commands = Commands(rig.Sim());
     ASSERT_FALSE(commands.empty());
     // Requests to an address of no slave of its own are logged with the command's number: 3,
@@ -200,7 +200,7 @@ TEST(FlashFailureDetail, NoPortThenPortAppears) {
     std::wstring path;
     rig.Run([&](CKorvaneDlg& dlg, CScriptedBackEnd& s) {
         EXPECT_EQ(dlg.m_pProtocol, nullptr);
-        path = rig.WriteFile("f.hex", Valid(0, 64, 1));
+        path = rig.WriteFile("f.hex", HexFile(0, Pattern(64), 1));
         s.Type(IDC_FILENAME, path);
         s.Click(IDC_OD);
         s.Click(IDC_FLASH);
@@ -212,8 +212,9 @@ TEST(FlashFailureDetail, NoPortThenPortAppears) {
         EXPECT_EQ(s.GetText(IDC_STATUS), L"Update sucessfully completed");
     });
     EXPECT_EQ(rig.ui.GetTextHistory(IDC_STATUS).front(), L"Error opening port");
-    rig.Sim().Stop();
+    rig.StopSim();
     EXPECT_EQ(Commands(rig.Sim()).front(), "Reset 1");
+    ExpectProgrammed(rig.Memory(1, 1), 0, Pattern(64), 1, 64);
 }
 
 } // namespace

@@ -108,6 +108,16 @@ std::vector<std::string> Commands(const simtest::Sim& sim) {
     return out;
 }
 
+void ExpectProgrammed(const std::map<uint32_t, uint8_t>& memory, uint32_t start, const Bytes& data,
+                      size_t blocks, size_t blockLength) {
+    ASSERT_EQ(memory.size(), blocks * blockLength);
+    for (size_t i = 0; i < blocks * blockLength; ++i) {
+        const auto it = memory.find(start + static_cast<uint32_t>(i));
+        ASSERT_NE(it, memory.end()) << i;
+        EXPECT_EQ(it->second, i < data.size() ? data[i] : 0xFF) << "byte " << i;
+    }
+}
+
 void ResetProtocolStack() {
     delete g_slaveProtocol;
     g_slaveProtocol = nullptr;
@@ -145,6 +155,7 @@ FlashRig::~FlashRig() {
 
 bool FlashRig::StartSim(const std::vector<std::string>& simArgs) {
     m_sim = std::make_unique<simtest::Sim>(simArgs, false);
+    m_simStopped = false;
     if (!m_sim->Ok())
         return false;
     setenv("CE_COM6", m_sim->Path().c_str(), 1);
@@ -177,9 +188,16 @@ void FlashRig::Flash(const std::wstring& path, bool od, int comboIndex) {
     });
 }
 
-std::map<uint32_t, uint8_t> FlashRig::Memory(uint8_t slave, unsigned unit) {
+void FlashRig::StopSim() {
+    if (!m_sim || m_simStopped)
+        return;
     ResetProtocolStack();
     EXPECT_EQ(m_sim->Stop(), 0);
+    m_simStopped = true;
+}
+
+std::map<uint32_t, uint8_t> FlashRig::Memory(uint8_t slave, unsigned unit) {
+    StopSim();
     bool ok = false;
     std::map<uint32_t, uint8_t> memory = simtest::LoadHex(m_sim->DumpPath(slave), unit, &ok);
     EXPECT_TRUE(ok) << "no dump of slave " << int(slave);

@@ -77,8 +77,11 @@ public:
     // the combo entry, -1 for none), presses "Flash!" and closes.
     void Flash(const std::wstring& path, bool od, int comboIndex = 0);
 
-    // The programmed memory the simulator dumped for a slave, in bytes of the image; stops
-    // the simulator.
+    // Closes the port and stops the simulator, which then writes its dumps (once; later
+    // calls do nothing).
+    void StopSim();
+    // The programmed memory the simulator dumped for a slave, by byte of the image; stops the
+    // simulator first.
     std::map<uint32_t, uint8_t> Memory(uint8_t slave, unsigned unit);
 
     CScriptedBackEnd ui;
@@ -86,10 +89,16 @@ public:
 
 private:
     std::unique_ptr<simtest::Sim> m_sim;
+    bool m_simStopped = false;
     std::string m_dir;
     std::string m_oldCom6;
     bool m_hadCom6 = false;
 };
+
+// The slave's memory is the image over the whole blocks programmed from start: the file's
+// bytes, then 0xFF behind the end up to the end of the last block.
+void ExpectProgrammed(const std::map<uint32_t, uint8_t>& memory, uint32_t start, const Bytes& data,
+                      size_t blocks, size_t blockLength);
 
 // Forgets the process's protocol stack and closes its port, so that the next GetProtocol
 // opens COM6: anew.

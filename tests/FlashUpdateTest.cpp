@@ -24,18 +24,6 @@ const std::vector<std::wstring> kSuccessStatus = {
     L"Reading file",    L"Erasing",        L"Programming...",
     L"Resetting slave", L"Getting status", L"Update sucessfully completed"};
 
-// The memory the slave holds is the image over the whole blocks programmed: the file's bytes,
-// and 0xFF behind the end up to the end of the last block.
-void ExpectProgrammed(const std::map<uint32_t, uint8_t>& memory, uint32_t start, const Bytes& data,
-                      size_t blocks, size_t blockLength) {
-    ASSERT_EQ(memory.size(), blocks * blockLength);
-    for (size_t i = 0; i < blocks * blockLength; ++i) {
-        const auto it = memory.find(start + static_cast<uint32_t>(i));
-        ASSERT_NE(it, memory.end()) << i;
-        EXPECT_EQ(it->second, i < data.size() ? data[i] : 0xFF) << "byte " << i;
-    }
-}
-
 TEST(FlashUpdate, WorkedExampleOd) {
     FlashRig rig;
     ASSERT_TRUE(rig.Ok());
@@ -86,6 +74,7 @@ TEST(FlashUpdate, LengthZeroErasesAndProgramsNothing) {
     EXPECT_EQ(Commands(rig.Sim()),
               (Strings{"Reset 1", "Erase 1 0x0010", "Reset 1", "GetStatus 1"}));
     EXPECT_EQ(rig.ui.GetTextHistory(IDC_STATUS).back(), L"Update sucessfully completed");
+    EXPECT_TRUE(rig.Memory(1, 1).empty());
 }
 
 TEST(FlashUpdate, LengthOf65InOdTakesTwoWholeBlocks) {
@@ -118,8 +107,9 @@ TEST(FlashUpdate, StepperAddressesAreWords) {
 TEST(FlashUpdate, TwoUpdatesInOneDialog) {
     FlashRig rig;
     ASSERT_TRUE(rig.Ok());
-    const std::wstring first = rig.WriteFile("a.hex", HexFile(0, Pattern(64), 1));
-    const std::wstring second = rig.WriteFile("b.hex", HexFile(0, Pattern(200, 2), 2));
+    const Bytes odData = Pattern(64), stepperData = Pattern(200, 2);
+    const std::wstring first = rig.WriteFile("a.hex", HexFile(0, odData, 1));
+    const std::wstring second = rig.WriteFile("b.hex", HexFile(0, stepperData, 2));
     rig.Run([&](CKorvaneDlg& dlg, CScriptedBackEnd& s) {
         s.Type(IDC_FILENAME, first);
         s.Click(IDC_OD);
@@ -135,6 +125,8 @@ TEST(FlashUpdate, TwoUpdatesInOneDialog) {
     });
     EXPECT_EQ(rig.ui.GetMessageBoxes().size(), 2u);
     EXPECT_EQ(Commands(rig.Sim()).size(), 10u);
+    ExpectProgrammed(rig.Memory(1, 1), 0, odData, 1, 64);
+    ExpectProgrammed(rig.Memory(0x14, 2), 0, stepperData, 2, 128);
 }
 
 } // namespace
