@@ -94,6 +94,38 @@ TEST(KorvaneDialog, BrowseCancelLeavesTheField) {
     });
 }
 
+// The keyboard reaches every control that takes input, radio buttons included, in template
+// order; Space/Enter, Up/Down and Esc act on the control with the focus.
+TEST(KorvaneDialog, KeyboardWalksTheControlsInTemplateOrder) {
+    FlashRig rig({}, false);
+    const INT_PTR result = rig.Run([](CKorvaneDlg& dlg, CScriptedBackEnd& s) {
+        std::vector<WORD> order;
+        for (int i = 0; i < 7; ++i) {
+            order.push_back(s.GetFocusId());
+            s.Key(UI_KEY_TAB);
+        }
+        EXPECT_EQ(order, (std::vector<WORD>{IDC_FILENAME, IDC_FLASH, IDC_BROWSE, IDC_SLAVE_ADDRESS,
+                                            IDC_STATUS, IDC_OD, IDC_STEPPER}));
+        EXPECT_EQ(s.GetFocusId(), IDC_FILENAME); // round again
+        s.Key(UI_KEY_BACKTAB);
+        s.Key(UI_KEY_BACKTAB);
+        EXPECT_TRUE(s.Key(UI_KEY_ACTIVATE)); // "OD"
+        EXPECT_EQ(dlg.m_bOdMode, 1);
+        EXPECT_TRUE(s.IsChecked(IDC_OD));
+        s.Key(UI_KEY_BACKTAB);
+        s.Key(UI_KEY_BACKTAB);
+        EXPECT_EQ(s.GetFocusId(), IDC_SLAVE_ADDRESS);
+        EXPECT_TRUE(s.Key(UI_KEY_DOWN));
+        EXPECT_TRUE(s.Key(UI_KEY_DOWN));
+        EXPECT_EQ(s.GetText(IDC_SLAVE_ADDRESS), L"0x18");
+        EXPECT_TRUE(s.Key(UI_KEY_UP));
+        EXPECT_EQ(dlg.m_cbSlaveAddress.GetItemData(dlg.m_cbSlaveAddress.GetCurSel()), 21u);
+        EXPECT_FALSE(s.Key(UI_KEY_ACTIVATE)); // a combo box is not pressed
+        s.Key(UI_KEY_ESCAPE);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+}
+
 // The application shows the dialog, returns FALSE when it closes, and AfxWinMain then ends.
 TEST(KorvaneApp, InitInstanceRunsTheDialogAndEnds) {
     FlashRig rig({}, false);
