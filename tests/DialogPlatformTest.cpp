@@ -4,6 +4,7 @@
 #include "wstdio.h"
 
 #include "platform/ui/ScriptedBackEnd.h"
+#include "platform/ui/UiLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -203,6 +204,20 @@ TEST_F(DialogPlatform, FileDialogOkAndCancel) {
     ASSERT_EQ(ui.GetFileRequests().size(), 2u);
     EXPECT_EQ(ui.GetFileRequests()[0].defExt, L".out");
     EXPECT_TRUE(ui.GetFileRequests()[0].bOpen);
+}
+
+// A terminal cell is a quarter of a column across and an eighth of a row down; sizes round up.
+TEST(DialogLayout, DialogUnitsMapToCellsAndPixels) {
+    const UI_RECT cells = MapDialogRect(7, 104, 230, 12, 1, 1);
+    EXPECT_EQ(cells.x, 1);
+    EXPECT_EQ(cells.y, 13);
+    EXPECT_EQ(cells.cx, 58);
+    EXPECT_EQ(cells.cy, 2);
+    const UI_RECT pixels = MapDialogRect(12, 13, 42, 9, 6, 13); // base units 6 x 13 pixels
+    EXPECT_EQ(pixels.x, 18);
+    EXPECT_EQ(pixels.y, 21);
+    EXPECT_EQ(pixels.cx, 63);
+    EXPECT_EQ(pixels.cy, 15);
 }
 
 TEST(CStringTest, FormatCompareAndConvert) {

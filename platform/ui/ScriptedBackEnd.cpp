@@ -42,6 +42,15 @@ BOOL CScriptedBackEnd::Command(WORD nID) {
     return TRUE;
 }
 
+BOOL CScriptedBackEnd::Key(UI_KEY key) {
+    return m_pDialog && m_pDialog->Key(key);
+}
+
+WORD CScriptedBackEnd::GetFocusId() const {
+    const CUiControl* focus = m_pDialog ? m_pDialog->GetFocus() : nullptr;
+    return focus ? focus->GetId() : 0;
+}
+
 const CUiControl* CScriptedBackEnd::GetControl(WORD nID) const {
     return m_pDialog ? m_pDialog->FindControl(nID) : nullptr;
 }

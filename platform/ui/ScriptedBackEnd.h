@@ -61,6 +61,8 @@ public:
     BOOL Type(WORD nID, const std::wstring& text);
     BOOL Select(WORD nID, int nIndex); // -1: no entry selected
     BOOL Command(WORD nID);            // IDOK: the caption's OK button; IDCANCEL: Esc
+    BOOL Key(UI_KEY key);              // the keyboard, on the control with the focus
+    WORD GetFocusId() const;           // 0 when nothing has the focus
 
     // What the dialog now shown displays; empty values when there is no such control.
     BOOL IsShown() const { return m_pDialog != nullptr; }

@@ -106,3 +106,69 @@ void CUiDialog::Command(WORD nID) {
 void CUiDialog::ControlChanged(CUiControl& control) {
     m_backEnd.ControlChanged(*this, control);
 }
+
+std::vector<CUiControl*> CUiDialog::GetTabOrder() const {
+    std::vector<CUiControl*> order;
+    for (const auto& control : m_controls) {
+        if ((control->GetStyle() & WS_TABSTOP) || control->GetKind() == UI_RADIOBUTTON)
+            order.push_back(control.get());
+    }
+    return order;
+}
+
+CUiControl* CUiDialog::GetFocus() const {
+    const std::vector<CUiControl*> order = GetTabOrder();
+    for (CUiControl* control : order) {
+        if (control->GetId() == m_nFocusId)
+            return control;
+    }
+    return order.empty() ? nullptr : order.front();
+}
+
+BOOL CUiDialog::SetFocus(WORD nID) {
+    for (CUiControl* control : GetTabOrder()) {
+        if (control->GetId() == nID) {
+            m_nFocusId = nID;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+BOOL CUiDialog::Key(UI_KEY key) {
+    if (key == UI_KEY_ESCAPE) {
+        Command(IDCANCEL);
+        return TRUE;
+    }
+    const std::vector<CUiControl*> order = GetTabOrder();
+    CUiControl* focus = GetFocus();
+    if (!focus)
+        return FALSE;
+    switch (key) {
+    case UI_KEY_TAB:
+    case UI_KEY_BACKTAB: {
+        const size_t n = order.size();
+        size_t at =
+            static_cast<size_t>(std::find(order.begin(), order.end(), focus) - order.begin());
+        at = key == UI_KEY_TAB ? (at + 1) % n : (at + n - 1) % n;
+        m_nFocusId = order[at]->GetId();
+        return TRUE;
+    }
+    case UI_KEY_ACTIVATE:
+        return Click(focus->GetId());
+    case UI_KEY_UP:
+    case UI_KEY_DOWN: {
+        if (focus->GetKind() != UI_COMBOBOX || focus->GetCount() == 0)
+            return FALSE;
+        const int nSel = focus->GetCurSel();
+        int nNew = key == UI_KEY_DOWN ? nSel + 1 : nSel - 1;
+        if (nSel < 0)
+            nNew = 0;
+        if (nNew < 0 || nNew >= focus->GetCount())
+            return FALSE;
+        return Select(focus->GetId(), nNew);
+    }
+    default:
+        return FALSE;
+    }
+}

@@ -10,6 +10,19 @@
 
 class CUiBackEnd;
 
+// The keys every back end shares, whatever its own key codes: Tab and Shift+Tab move the focus,
+// Space or Enter presses a button or checks a radio button, Up and Down move a combo box's
+// selection, Esc cancels the dialog. Typing into fields is the back end's own (it reports the
+// new text with Type).
+enum UI_KEY {
+    UI_KEY_TAB,
+    UI_KEY_BACKTAB,
+    UI_KEY_ACTIVATE,
+    UI_KEY_UP,
+    UI_KEY_DOWN,
+    UI_KEY_ESCAPE,
+};
+
 // The program's side of a dialog: receives the commands that the operator's input makes.
 class IUiCommandSink {
 public:
@@ -50,6 +63,15 @@ public:
     BOOL Select(WORD nID, int nIndex);
     void Command(WORD nID);
 
+    // Keyboard focus. The controls that take it, in template order: those with WS_TABSTOP, and
+    // radio buttons (on the device they have no tab stop; here a keyboard must reach them).
+    // The focus starts on the first of them.
+    std::vector<CUiControl*> GetTabOrder() const;
+    CUiControl* GetFocus() const;
+    BOOL SetFocus(WORD nID);
+    // One of the shared keys, acting on the control with the focus; FALSE when it does nothing.
+    BOOL Key(UI_KEY key);
+
     // A control's state changed under the program's hand: the back end draws it now.
     void ControlChanged(CUiControl& control);
 
@@ -63,6 +85,7 @@ private:
     std::vector<std::unique_ptr<CUiControl>> m_controls;
     HICON m_hBigIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
+    WORD m_nFocusId = 0; // 0: the first control of the tab order
     BOOL m_bCentered = FALSE;
     BOOL m_bEnded = FALSE;
     int m_nResult = 0;
