@@ -193,7 +193,7 @@ TEST(TerminalScreen, TooSmallATerminalSaysSoUntilItGrows) {
     ASSERT_TRUE(rig.StartKorvane(50, 12));
     std::string screen;
     ASSERT_TRUE(rig.Pane().WaitFor("too small", kStartMs, &screen)) << screen;
-    EXPECT_NE(screen.find("63 columns and 16 rows"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("63 columns and 17 rows"), std::string::npos) << screen;
     EXPECT_EQ(screen.find("Flash!"), std::string::npos) << screen;
     rig.Pane().Resize(80, 24);
     EXPECT_TRUE(rig.Pane().WaitFor("Flash!", kStartMs, &screen)) << screen;
