@@ -124,6 +124,31 @@ TEST(TerminalScreen, FlashesStepperSlaveThroughToSuccess) {
     EXPECT_EQ(memory, image);
 }
 
+// Enter pressed again while the update runs neither starts a second update nor answers the box
+// that ends the first unread.
+TEST(TerminalScreen, KeysPressedDuringAnUpdateAreDropped) {
+    SKIP_WITHOUT_TMUX();
+    Rig rig({"--baud", "115200"}, 0x400);
+    START(rig);
+    termtest::Tmux& pane = rig.Pane();
+    pane.Keys({"Tab", "Enter"});
+    ASSERT_TRUE(pane.WaitFor("Resetting slave", kUpdateMs));
+    pane.Keys({"Enter", "Enter"});
+    std::string screen;
+    ASSERT_TRUE(pane.WaitFor("Update succeeded!", kUpdateMs, &screen)) << screen;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NE(pane.Screen().find("Update succeeded!"), std::string::npos) << "answered unread";
+    pane.Keys({"Enter"});
+    ASSERT_TRUE(pane.WaitFor("[Update sucessfully completed", 2000, &screen)) << screen;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_NE(pane.Screen().find("[Update sucessfully completed"), std::string::npos);
+    ASSERT_EQ(rig.Sim().Stop(SIGTERM), 0);
+    int erases = 0;
+    for (const std::string& request : rig.Sim().Requests())
+        erases += simtest::Field(request, "command") == "Erase";
+    EXPECT_EQ(erases, 1);
+}
+
 TEST(TerminalScreen, FailedStatusShowsStopSignAndMessage) {
     SKIP_WITHOUT_TMUX();
     Rig rig({"--status", "5"}, 0x100);

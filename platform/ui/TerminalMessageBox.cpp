@@ -124,6 +124,9 @@ int TermRunMessageBox(const std::wstring& text, const std::wstring& caption, UIN
     const bool bStop = (nType & 0xF0) == MB_ICONHAND;
     const std::vector<TERM_BOX_BUTTON> buttons = TermBoxButtons(nType);
     size_t focus = 0;
+    // Keys pressed before the box appeared (an Enter too many while an update ran) must not
+    // answer it unread.
+    CTerminalScreen::DropTypeahead();
     for (;;) {
         const BOX_LAYOUT box = Layout(text, caption, bStop, buttons, over);
         Draw(box, caption, bStop, buttons, focus);
