@@ -1,0 +1,136 @@
+// OnFlash, the whole firmware update behind "Flash!": from the HEX file to the slave's final
+// status, reported in the status line, the progress bar and message boxes.
+#include "app/KorvaneDlg.h"
+#include "protocol/ResultCodes.h"
+#include "protocol/SlaveProtocol.h"
+#include "update/HexImage.h"
+
+#include "wstdio.h"
+
+#include <cstdlib>
+#include <cstring>
+
+// An OD slave is always slave 1; it takes 64-byte blocks and counts its memory in bytes, and it
+// is reset and given time to start its loader before the file is read. A Stepper slave takes
+// 128-byte blocks and counts its memory in 16-bit words.
+static const BYTE OD_SLAVE_ADDRESS = 1;
+static const BYTE OD_BLOCK_LENGTH = 64;
+static const BYTE STEPPER_BLOCK_LENGTH = 128;
+static const DWORD RESET_WAIT_MS = 2000;
+
+// The status byte before GetStatus: what "Update failed! Error %d" shows when GetStatus itself
+// failed. 255 is no status a slave reports for success, and tells the failed exchange apart.
+static const BYTE STATUS_NOT_READ = 0xFF;
+
+void CKorvaneDlg::OnFlash() {
+    UpdateData(TRUE);
+
+    // The port may have appeared since the dialog opened.
+    if (m_pProtocol == NULL)
+        m_pProtocol = CSlaveProtocol::GetProtocol();
+    if (m_pProtocol == NULL) {
+        ShowStatus(_T("Error opening port"));
+        return;
+    }
+
+    BYTE bAddress;
+    BYTE bBlockLength;
+    UINT nMultiplier;
+    if (m_bOdMode) {
+        bAddress = OD_SLAVE_ADDRESS;
+        bBlockLength = OD_BLOCK_LENGTH;
+        nMultiplier = 1;
+        m_pProtocol->Reset(bAddress);
+        Sleep(RESET_WAIT_MS);
+    } else {
+        // With no entry selected this is the low byte of CB_ERR, 255, which no slave answers.
+        bAddress = LOBYTE(m_cbSlaveAddress.GetItemData(m_cbSlaveAddress.GetCurSel()));
+        bBlockLength = STEPPER_BLOCK_LENGTH;
+        nMultiplier = 2;
+    }
+
+    ShowStatus(_T("Reading file"));
+    FILE* pFile = _wfopen(m_strFileName, _T("r"));
+    if (pFile == NULL) {
+        ShowStatus(_T("Error opening file"));
+        return;
+    }
+    BYTE* pImage = static_cast<BYTE*>(malloc(HEX_IMAGE_SIZE));
+    if (pImage != NULL) {
+        memset(pImage, 0xFF, HEX_IMAGE_SIZE);
+        FlashImage(pFile, pImage, bAddress, bBlockLength, nMultiplier);
+        free(pImage);
+    } else {
+        // The run ends here; the status line must not go on saying it reads.
+        ShowStatus(_T("Error reading file"));
+    }
+    fclose(pFile);
+}
+
+void CKorvaneDlg::FlashImage(FILE* pFile, BYTE* pImage, BYTE bAddress, BYTE bBlockLength,
+                             UINT nMultiplier) {
+    WORD wStart = 0;
+    WORD wEnd = 0;
+    switch (LoadHexImage(pFile, pImage, nMultiplier, &wStart, &wEnd)) {
+    case HEX_LOADED:
+        break;
+    case HEX_CHECKSUM_ERROR:
+        ShowStatus(_T("Checksum error"));
+        return;
+    case HEX_RANGE_ERROR:
+        ShowStatus(_T("Address out of range"));
+        return;
+    default: // HEX_NO_LINE (an empty file), HEX_READ_ERROR
+        ShowStatus(_T("Error reading file"));
+        return;
+    }
+
+    // A range whose end lies below its start wrapped at 65536, and its blocks would be taken
+    // from outside what the file gave (or outside the image): nothing is sent for it.
+    const WORD wLength = static_cast<WORD>(wEnd - wStart);
+    const DWORD dwBlocks = (static_cast<DWORD>(wLength) + bBlockLength - 1) / bBlockLength;
+    if (wEnd < wStart || wStart + dwBlocks * bBlockLength > HEX_IMAGE_SIZE) {
+        ShowStatus(_T("Address out of range"));
+        return;
+    }
+
+    m_progress.SetRange32(0, wLength);
+    m_progress.SetPos(0);
+
+    ShowStatus(_T("Erasing"));
+    if (m_pProtocol->Erase(bAddress, static_cast<WORD>(wStart / nMultiplier)) != ERR_OK) {
+        AfxMessageBox(_T("Error Erasing"), MB_OK, 0);
+        return;
+    }
+
+    ShowStatus(_T("Programming..."));
+    // Every block is a whole block, the last one too: behind the end it carries the image's
+    // 0xFF (or whatever a record put there).
+    for (DWORD dwPosition = 0; dwPosition < wLength; dwPosition += bBlockLength) {
+        const WORD wTarget = static_cast<WORD>(wStart / nMultiplier + dwPosition / nMultiplier);
+        if (m_pProtocol->Program(bAddress, wTarget, pImage + wStart + dwPosition, bBlockLength) !=
+            ERR_OK) {
+            AfxMessageBox(_T("Error while programming"), MB_OK, 0);
+            ShowStatus(_T("Programming error"));
+            return;
+        }
+        m_progress.OffsetPos(bBlockLength);
+    }
+
+    ShowStatus(_T("Resetting slave"));
+    m_pProtocol->Reset(bAddress);
+    Sleep(RESET_WAIT_MS);
+
+    ShowStatus(_T("Getting status"));
+    BYTE bStatus = STATUS_NOT_READ;
+    const DWORD dwResult = m_pProtocol->GetStatus(bAddress, &bStatus);
+    if (dwResult != ERR_OK || bStatus != 0) {
+        CString strMessage;
+        strMessage.Format(_T("Update failed! Error %d"), bStatus);
+        AfxMessageBox(strMessage, MB_ICONHAND, 0);
+        ShowStatus(strMessage);
+        return;
+    }
+    AfxMessageBox(_T("Update succeeded!"), MB_OK, 0);
+    ShowStatus(_T("Update sucessfully completed"));
+}
