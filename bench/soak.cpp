@@ -1,4 +1,6 @@
-// The soak run: many whole updates against korvane-sim with each of its reply faults (lost,
+// The soak run: many whole updates (the dialog's "Flash!", driven through the scripted back
+// end, so OnFlash runs as the operator runs it) against korvane-sim with each of its reply
+// faults (lost,
 // corrupted in a byte or in the FCS, noise before the reply, split, delayed past the host's
 // wait) at 1 to 20 %, alone and all together. Each flash gets a new simulator (seeded from the
 // run's seed and the flash's number), a new image of a few blocks (OD or Stepper, at a random
@@ -15,9 +17,12 @@
 #include "bench/FastWaitClock.h"
 #include "bench/FlashImages.h"
 #include "bench/SimProcess.h"
+#include "app/Korvane.h"
+#include "app/KorvaneDlg.h"
+#include "app/KorvaneRes.h"
 #include "link/SlaveLink.h"
+#include "platform/ui/ScriptedBackEnd.h"
 #include "protocol/FrameTransport.h"
-#include "protocol/ResultCodes.h"
 #include "protocol/SlaveProtocol.h"
 
 #include <algorithm>
@@ -48,48 +53,33 @@ struct Outcome {
     std::string status;
 };
 
-// The update's sequence on the protocol stack, with the update's own messages.
-Outcome FlashWithStack(const FlashImage& flashed, BYTE slave) {
-    Outcome seen;
-    CSlaveProtocol* protocol = CSlaveProtocol::GetProtocol();
-    if (protocol == nullptr) {
-        seen.status = "(no port)";
-        return seen;
-    }
-    const UINT multiplier = flashed.Multiplier();
-    const BYTE blockLength = BYTE(flashed.BlockLength());
-    if (flashed.od) {
-        protocol->Reset(slave);
-        Sleep(2000);
-    }
-    seen.status = "Erasing";
-    if (protocol->Erase(slave, WORD(flashed.start / multiplier)) != ERR_OK) {
-        seen.boxes.push_back("Error Erasing");
-        return seen;
-    }
-    seen.status = "Programming...";
-    for (UINT position = 0; position < flashed.Length(); position += blockLength) {
-        const WORD target = WORD(flashed.start / multiplier + position / multiplier);
-        if (protocol->Program(slave, target, &flashed.image[flashed.start + position],
-                              blockLength) != ERR_OK) {
-            seen.boxes.push_back("Error while programming");
-            seen.status = "Programming error";
-            return seen;
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+
+// One whole update as the operator runs it: the dialog shown through the scripted back end, the
+// file typed in, the target chosen, "Flash!" pressed; then what the dialog showed.
+Outcome FlashWithDialog(const std::string& path, bool od, int comboIndex) {
+    CScriptedBackEnd ui;
+    ui.OnNextDialog([&](CScriptedBackEnd& s) {
+        s.Type(IDC_FILENAME, std::wstring(path.begin(), path.end()));
+        if (od) {
+            s.Click(IDC_OD);
+        } else {
+            s.Click(IDC_STEPPER);
+            s.Select(IDC_SLAVE_ADDRESS, comboIndex);
         }
+        s.Click(IDC_FLASH);
+    });
+    {
+        CKorvaneDlg dlg;
+        dlg.DoModal();
     }
-    seen.status = "Resetting slave";
-    protocol->Reset(slave);
-    Sleep(2000);
-    seen.status = "Getting status";
-    BYTE status = 0xFF;
-    if (protocol->GetStatus(slave, &status) != ERR_OK || status != 0) {
-        const std::string message = "Update failed! Error " + std::to_string(status);
-        seen.boxes.push_back(message);
-        seen.status = message;
-        return seen;
-    }
-    seen.boxes.push_back("Update succeeded!");
-    seen.status = "Update sucessfully completed";
+    Outcome seen;
+    for (const UI_EVENT& box : ui.GetMessageBoxes())
+        seen.boxes.push_back(Narrow(box.text));
+    const std::vector<std::wstring> status = ui.GetTextHistory(IDC_STATUS);
+    seen.status = status.empty() ? "" : Narrow(status.back());
     return seen;
 }
 
@@ -240,6 +230,9 @@ int main(int argc, char** argv) {
     std::atomic<bool> done{false};
     std::thread watchdog(Watchdog, int64_t(options.boundS) * 1000000, &done);
     benchsim::FastWaitClock clock(options.graceMs);
+    AfxSetResourceHandle(&g_korvaneModule);
+    if (AfxGetApp() != &theApp)
+        return 1;
     const int64_t started = MonoUs();
     int exitCode = 0;
 
@@ -261,7 +254,8 @@ int main(int argc, char** argv) {
             exitCode = 1;
             break;
         }
-        const BYTE slave = od ? 1 : stepperSlaves[random() % 5];
+        const int comboIndex = int(random() % 5);
+        const BYTE slave = od ? 1 : stepperSlaves[comboIndex];
 
         std::vector<std::string> args = {
             "--baud",     "115200", "--seed", std::to_string(options.seed * 1000 + unsigned(n)),
@@ -279,7 +273,7 @@ int main(int argc, char** argv) {
 
         g_flashNumber = n;
         g_flashStartUs = MonoUs();
-        const Outcome seen = FlashWithStack(flashed, slave);
+        const Outcome seen = FlashWithDialog(flashed.path, od, comboIndex);
         const int64_t tookUs = MonoUs() - g_flashStartUs.load();
         g_flashStartUs = 0;
 
