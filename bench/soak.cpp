@@ -168,7 +168,7 @@ void Watchdog(int64_t boundUs, std::atomic<bool>* done) {
 struct Options {
     int flashes = 200;
     unsigned seed = 1;
-    unsigned graceMs = 200;
+    unsigned graceMs = 500;
     int boundS = 60;
     bool verbose = false;
     int only = -1;     // run just this flash (its number in a full run)
