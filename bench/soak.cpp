@@ -245,6 +245,8 @@ int main(int argc, char** argv) {
         const bool od = n % 2 == 0;
         // A few blocks at a random start: up to 16 blocks, the last one often short.
         size_t size = 1 + random() % (od ? 1024 : 2048);
+        if (size <= 16)
+            size += 16; // one record alone sets no end: the loader refuses it
         if (!od)
             size = (size + 1) & ~size_t(1); // whole words
         const unsigned offset = unsigned(random() % 0x800) * 16;
