@@ -18,8 +18,8 @@ const DWORD FIRST_BYTE_TIMEOUT_MS = 5000;
 // Within a reply the bytes follow each other at line speed; a longer pause cuts it off.
 const DWORD NEXT_BYTE_TIMEOUT_MS = 10;
 const UINT MAX_REPLY = 255;
-// A line that only ever brings bytes other than a flag (a babbling slave) must not hold the
-// exchange forever: after this many skipped bytes it counts as no reply.
+// A line that only ever brings bytes other than a flag, or flag after flag (a babbling slave),
+// must not hold the exchange forever: after this many skipped bytes it counts as no reply.
 const UINT MAX_SKIPPED_BEFORE_FLAG = 4096;
 
 // Holds the link's lock for one scope, so that every path out leaves it.
@@ -120,7 +120,15 @@ DWORD CSlaveLink::Exchange(CFrame* request, CFrame** reply) {
                 cutOff = true;
                 break;
             }
-            closed = static_cast<BYTE>(receive[received]) == FRAME_FLAG;
+            const bool flag = static_cast<BYTE>(receive[received]) == FRAME_FLAG;
+            // Two flags in a row hold no frame: the first closed something stale (the tail of
+            // a reply cut off in an earlier attempt), the second opens this reply.
+            if (flag && received == 1) {
+                if (++skipped >= MAX_SKIPPED_BEFORE_FLAG)
+                    return ERR_REPLY_TIMEOUT;
+                continue;
+            }
+            closed = flag;
             ++received;
         }
     }

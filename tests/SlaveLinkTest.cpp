@@ -78,7 +78,9 @@ TEST_F(SlaveLinkTest, ReplyShapes) {
     const Case cases[] = {
         {"stops after its flag", {0x7E}, ERR_NO_REPLY, {}},
         {"stops in the middle", {0x7E, 0x01, 0x13}, ERR_NO_REPLY, {}},
-        {"two flags", {0x7E, 0x7E}, ERR_OK, {0x7E}},
+        // the second of two flags opens the frame, and nothing follows it
+        {"two flags", {0x7E, 0x7E}, ERR_NO_REPLY, {}},
+        {"two flags, then a reply", {0x7E, 0x7E, 0x01, 0x13, 0x7E}, ERR_OK, {0x7E, 0x01, 0x13}},
         {"255 bytes without a closing flag", open255, ERR_OK,
          Bytes(open255.begin(), open255.end() - 1)},
     };
@@ -267,6 +269,29 @@ TEST_F(TransportTest, AttemptsStopAtTheFirstGoodReply) {
         EXPECT_EQ(reply != nullptr, c.replyLeft);
         delete reply;
     }
+}
+
+// A reply cut off for longer than the link waits fails its attempt; its tail, closing flag
+// included, arrives while the next attempt waits, and must not spoil that attempt's reply.
+TEST_F(TransportTest, TheTailOfACutOffReplyDoesNotSpoilTheNextAttempt) {
+    CFrameTransport* transport = CFrameTransport::GetTransport();
+    size_t attempt = 0;
+    device->SetPeer([&](ce::MemoryDevice& line, const Bytes&) {
+        if (attempt++ == 0) {
+            line.ArriveAfter(1, Bytes(kStatusOk.begin(), kStatusOk.begin() + 3));
+            line.ArriveAfter(30, Bytes(kStatusOk.begin() + 3, kStatusOk.end()));
+            line.ArriveAfter(31, kStatusOk);
+        }
+    });
+    auto request = StatusRequest();
+    CFrame* reply = nullptr;
+    EXPECT_EQ(transport->Transact(request.get(), &reply), ERR_OK);
+    std::unique_ptr<CFrame> owned(reply);
+    EXPECT_EQ(device->WriteCount(), 2u);
+    BYTE status = 0xAA;
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(reply->GetParamByte(2, 1, &status), ERR_OK);
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(TransportTest, SendWritesOnceAndReadsNothing) {
