@@ -91,8 +91,8 @@ std::string Write(FlashRig& rig, const std::string& name, const std::string& tex
 const BadFile kBadFiles[] = {
     {"MissingFile", false, [](FlashRig& rig) { return rig.Dir() + "/no-such.hex"; },
      L"Error opening file"},
-    // fopen takes a directory for reading on this host; the first read fails.
-    {"Directory", false, [](FlashRig& rig) { return rig.Dir(); }, L"Error reading file"},
+    // The host's fopen would take a directory for reading; the platform refuses it.
+    {"Directory", false, [](FlashRig& rig) { return rig.Dir(); }, L"Error opening file"},
     {"UnreadableFile", false,
      [](FlashRig& rig) {
          const std::string path = Write(rig, "locked.hex", HexFile(0, Pattern(64), 2));

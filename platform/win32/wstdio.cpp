@@ -1,6 +1,8 @@
 #include "wstdio.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <string>
 
 namespace {
@@ -49,5 +51,14 @@ std::string HostPath(const wchar_t* path) {
 FILE* _wfopen(const wchar_t* path, const wchar_t* mode) {
     if (!path || !mode)
         return nullptr;
-    return std::fopen(HostPath(path).c_str(), Utf8(mode).c_str());
+    FILE* file = std::fopen(HostPath(path).c_str(), Utf8(mode).c_str());
+    // The host's fopen takes a directory for reading; the device's file system does not, and
+    // a directory is never the file the caller meant.
+    struct stat status;
+    if (file != nullptr && fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return file;
 }
