@@ -12,7 +12,6 @@ CComPort* g_comPort = nullptr;
 namespace {
 
 const int SLAVE_PORT = 6;
-const BYTE FLAG = 0x7e;
 // The slave starts its reply within this time; each byte that is not a flag starts the wait
 // afresh.
 const DWORD FIRST_BYTE_TIMEOUT_MS = 5000;
@@ -108,7 +107,7 @@ DWORD CSlaveLink::Exchange(CFrame* request, CFrame** reply) {
         for (;;) {
             if (!g_comPort->Read(&receive[0], 1, FIRST_BYTE_TIMEOUT_MS))
                 return ERR_REPLY_TIMEOUT;
-            if (static_cast<BYTE>(receive[0]) == FLAG)
+            if (static_cast<BYTE>(receive[0]) == FRAME_FLAG)
                 break;
             if (++skipped >= MAX_SKIPPED_BEFORE_FLAG)
                 return ERR_REPLY_TIMEOUT;
@@ -121,7 +120,7 @@ DWORD CSlaveLink::Exchange(CFrame* request, CFrame** reply) {
                 cutOff = true;
                 break;
             }
-            closed = static_cast<BYTE>(receive[received]) == FLAG;
+            closed = static_cast<BYTE>(receive[received]) == FRAME_FLAG;
             ++received;
         }
     }

@@ -7,11 +7,9 @@
 
 namespace {
 
-const BYTE FLAG = 0x7e;
 const BYTE ESCAPE = 0x7d;
 const BYTE ESCAPED_FLAG = 0x5e;
 const BYTE ESCAPED_ESCAPE = 0x5d;
-const BYTE CONTROL_UI_POLL = 0x13;
 const INT_PTR REQUEST_ARRAY_SIZE = 255;
 const UINT HEADER_SIZE = 6; // flag, address, control, type, sub-type, block length
 const UINT BLOCK_LENGTH_AT = 5;
@@ -20,9 +18,9 @@ const UINT BLOCK_LENGTH_AT = 5;
 
 CFrame::CFrame(BYTE type, BYTE address, BYTE subType) : m_count(0) {
     m_bytes.SetSize(REQUEST_ARRAY_SIZE, -1);
-    m_bytes[0] = FLAG;
+    m_bytes[0] = FRAME_FLAG;
     m_bytes[1] = address;
-    m_bytes[2] = CONTROL_UI_POLL;
+    m_bytes[2] = FRAME_CONTROL;
     m_bytes[3] = type;
     m_bytes[4] = subType;
     m_bytes[5] = 0;
@@ -41,7 +39,7 @@ CFrame::CFrame() : m_count(0) {}
 
 CFrame::CFrame(BYTE address, BYTE control, const BYTE* data, BYTE length) : m_count(0) {
     m_bytes.SetSize(REQUEST_ARRAY_SIZE, -1);
-    Append(FLAG);
+    Append(FRAME_FLAG);
     Append(address);
     Append(control);
     for (UINT i = 0; i < length; ++i)
@@ -112,7 +110,7 @@ DWORD CFrame::Escape() {
     UINT i = 1;
     while (i < m_count) {
         BYTE value = m_bytes[i];
-        if (value == FLAG) {
+        if (value == FRAME_FLAG) {
             m_bytes[i] = ESCAPE;
             m_bytes.InsertAt(i + 1, ESCAPED_FLAG);
             ++m_count;
@@ -125,7 +123,7 @@ DWORD CFrame::Escape() {
             ++i;
         }
     }
-    Append(FLAG);
+    Append(FRAME_FLAG);
     m_bytes.SetSize(m_count, -1);
     return ERR_OK;
 }
@@ -150,7 +148,7 @@ DWORD CFrame::Unescape() {
             continue;
         BYTE next = m_bytes[i + 1];
         if (next == ESCAPED_FLAG) {
-            m_bytes[i] = FLAG;
+            m_bytes[i] = FRAME_FLAG;
         } else if (next != ESCAPED_ESCAPE) {
             continue;
         }

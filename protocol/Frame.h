@@ -8,6 +8,11 @@
 #include "windows.h"
 #include "afxcoll.h"
 
+// The flag that opens and closes every frame, and the control byte of every request: an
+// unnumbered-information frame with the poll bit set.
+const BYTE FRAME_FLAG = 0x7e;
+const BYTE FRAME_CONTROL = 0x13;
+
 class CFrame {
 public:
     // A request with its header and no parameters: 7E address 13 type subType 00, count 6.

@@ -11,7 +11,6 @@ CFrameTransport* g_frameTransport = nullptr;
 namespace {
 
 const int ATTEMPTS = 3;
-const BYTE CONTROL_UI_POLL = 0x13;
 
 } // namespace
 
@@ -43,7 +42,7 @@ DWORD CFrameTransport::PostInit() {
 
 // Control byte, FCS and escaping, once: every attempt sends the same bytes.
 void CFrameTransport::Finish(CFrame* request) {
-    request->SetControl(CONTROL_UI_POLL);
+    request->SetControl(FRAME_CONTROL);
     request->AppendFcs();
     request->Escape();
 }
