@@ -1,5 +1,7 @@
 #include "afxapp.h"
 
+#include "platform/ui/BackEndChoice.h"
+
 #include <cerrno>
 
 namespace {
@@ -70,6 +72,9 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPTSTR /*lpCmdL
     CWinApp* pApp = AfxGetApp();
     if (!pApp)
         return -1;
+    // A program that set no dialog back end shows its dialogs with the host's default one.
+    if (!UiGetBackEnd())
+        UiSetBackEnd(UiDefaultBackEnd());
     pApp->m_hInstance = hInstance;
     AfxSetResourceHandle(hInstance);
     if (!pApp->InitInstance())

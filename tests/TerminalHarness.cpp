@@ -1,0 +1,206 @@
+#include "tests/TerminalHarness.h"
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+namespace termtest {
+
+namespace {
+
+std::string Quote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Output(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        out.append(buffer.data(), n);
+    pclose(pipe);
+    return out;
+}
+
+int CountOf(const std::string& line, const std::string& what) {
+    int count = 0;
+    for (size_t at = line.find(what); at != std::string::npos;
+         at = line.find(what, at + what.size()))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+bool HaveTmux() {
+    return std::system("tmux -V >/dev/null 2>&1") == 0;
+}
+
+Tmux::Tmux() {
+    static int s_count = 0;
+    m_socket = "korvane-test-" + std::to_string(getpid()) + "-" + std::to_string(++s_count);
+}
+
+Tmux::~Tmux() {
+    Tool("kill-server");
+}
+
+std::string Tmux::Tool(const std::string& arguments) const {
+    return Output("LANG=C.UTF-8 tmux -L " + m_socket + " -f /dev/null " + arguments +
+                  " 2>/dev/null");
+}
+
+bool Tmux::Start(const std::string& command, int cols, int rows, const std::string& cwd) {
+    Tool("new-session -d -x " + std::to_string(cols) + " -y " + std::to_string(rows) + " -c " +
+         Quote(cwd) + " " + Quote(command));
+    return !Tool("list-panes").empty();
+}
+
+std::string Tmux::Screen() const {
+    return Tool("capture-pane -p");
+}
+
+void Tmux::Keys(const std::vector<std::string>& keys) const {
+    std::string line = "send-keys";
+    for (const std::string& key : keys)
+        line += " " + key;
+    Tool(line);
+}
+
+void Tmux::Type(const std::string& text) const {
+    Tool("send-keys -l " + Quote(text));
+}
+
+void Tmux::Bytes(const std::vector<unsigned char>& bytes) const {
+    std::string line = "send-keys -H";
+    char hex[8];
+    for (unsigned char b : bytes) {
+        std::snprintf(hex, sizeof hex, " %02x", b);
+        line += hex;
+    }
+    Tool(line);
+}
+
+void Tmux::Resize(int cols, int rows) const {
+    Tool("resize-window -x " + std::to_string(cols) + " -y " + std::to_string(rows));
+}
+
+bool Tmux::WaitFor(const std::string& text, int ms, std::string* screen) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const std::string shown = Screen();
+        if (screen)
+            *screen = shown;
+        if (shown.find(text) != std::string::npos)
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+int Tmux::PanePid() const {
+    const std::string pid = Tool("list-panes -F '#{pane_pid}'");
+    return pid.empty() ? -1 : std::atoi(pid.c_str());
+}
+
+std::string LineWith(const std::string& screen, const std::string& text) {
+    std::istringstream lines(screen);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.find(text) != std::string::npos)
+            return line;
+    }
+    return "";
+}
+
+int ProgressCells(const std::string& screen, int* total) {
+    std::istringstream lines(screen);
+    std::string line;
+    int best = -1, filled = -1;
+    while (std::getline(lines, line)) {
+        const int full = CountOf(line, "\u2588") + CountOf(line, "#");
+        const int empty = CountOf(line, "\u2591");
+        if (full + empty > best && full + empty >= 10) {
+            best = full + empty;
+            filled = full;
+        }
+    }
+    if (total)
+        *total = best;
+    return filled;
+}
+
+Rig::Rig(const std::vector<std::string>& simArgs, size_t imageBytes) {
+    m_sim = std::make_unique<simtest::Sim>(simArgs, false);
+    if (!m_sim->Ok()) {
+        m_error = "korvane-sim did not start";
+        return;
+    }
+    m_dir = m_sim->Dir() + "/ce";
+    const std::string mcu = m_dir + "/Nand Store/MCU";
+    // A Stepper image: srec_cat writes word-addressed S-records of 16 bytes, objcopy makes them
+    // Intel HEX, as the HEX loader's own tests make theirs.
+    char size[32];
+    std::snprintf(size, sizeof size, "0x%zx", imageBytes);
+    const std::string make = "mkdir -p " + Quote(mcu) + " && cd " + Quote(mcu) +
+                             " && srec_cat -generate 0 " + size +
+                             " -repeat-string 'Stepper test firmware. ' -o image.s19 -Motorola 2"
+                             " -Output_Block_Size 16 && objcopy -I srec -O ihex image.s19"
+                             " Application.hex && rm image.s19";
+    if (std::system(make.c_str()) != 0)
+        m_error = "srec_cat or objcopy failed (scripts/install-deps installs srecord, binutils)";
+}
+
+Rig::~Rig() = default;
+
+std::string Rig::ImagePath() const {
+    return m_dir + "/Nand Store/MCU/Application.hex";
+}
+
+bool Rig::StartKorvane(int cols, int rows, const std::string& port) {
+    const std::string command =
+        "stty -g >" + Quote(m_dir + "/stty-before") + "; env CE_ROOT=" + Quote(m_dir) +
+        " CE_COM6=" + Quote(port.empty() ? m_sim->Path() : port) +
+        " KORVANE_LOG=" + Quote(LogPath()) + " LANG=C.UTF-8 " +
+        Quote(KORVANE_BINARY_DIR "/korvane") + "; echo korvane-exit=$?; stty -g >" +
+        Quote(m_dir + "/stty-after") + "; exec sleep 600";
+    return m_tmux.Start(command, cols, rows, m_dir + "/Nand Store/MCU");
+}
+
+std::string Rig::SettingsBefore() const {
+    return Slurp(m_dir + "/stty-before");
+}
+
+std::string Rig::SettingsAfter() const {
+    return Slurp(m_dir + "/stty-after");
+}
+
+int Rig::KorvanePid() const {
+    const int shell = m_tmux.PanePid();
+    if (shell < 0)
+        return -1;
+    const std::string children =
+        Slurp("/proc/" + std::to_string(shell) + "/task/" + std::to_string(shell) + "/children");
+    return children.empty() ? -1 : std::atoi(children.c_str());
+}
+
+} // namespace termtest

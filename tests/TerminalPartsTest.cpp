@@ -1,0 +1,203 @@
+// The terminal back end's helpers: message box text and buttons, the file chooser's folder
+// listing, and the log that takes console and debugger output while the dialog is shown.
+#include "conio.h"
+#include "winbase.h"
+
+#include "platform/ui/TerminalFolder.h"
+#include "platform/ui/TerminalLog.h"
+#include "platform/ui/TerminalMessageBox.h"
+#include "platform/win32/ce_output.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A fresh folder, removed afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        char dir[] = "/tmp/korvane-termtest-XXXXXX";
+        m_path = mkdtemp(dir) ? dir : "";
+    }
+    ~TempFolder() { std::system(("rm -rf '" + m_path + "'").c_str()); }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+} // namespace
+
+TEST(TerminalMessageBox, WrapsBetweenWordsAndInsideLongOnes) {
+    struct Case {
+        const wchar_t* text;
+        int width;
+        std::vector<std::wstring> lines;
+    };
+    const Case cases[] = {
+        {L"Update succeeded!", 40, {L"Update succeeded!"}},
+        {L"Update failed! Error 5", 10, {L"Update", L"failed!", L"Error 5"}},
+        {L"abcdefghij", 4, {L"abcd", L"efgh", L"ij"}},
+        {L"one\ntwo\r\n", 10, {L"one", L"two", L""}},
+        {L"", 10, {L""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
+        EXPECT_EQ(TermWrapText(c.text, c.width), c.lines);
+    }
+}
+
+TEST(TerminalMessageBox, ButtonsAndEscByType) {
+    struct Case {
+        UINT type;
+        std::vector<int> results;
+        int esc;
+    };
+    const Case cases[] = {
+        {MB_OK, {IDOK}, IDOK},
+        {MB_ICONHAND, {IDOK}, IDOK},
+        {MB_OKCANCEL | MB_ICONHAND, {IDOK, IDCANCEL}, IDCANCEL},
+        {MB_YESNO, {IDYES, IDNO}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        std::vector<int> results;
+        for (const TERM_BOX_BUTTON& button : TermBoxButtons(c.type))
+            results.push_back(button.result);
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(TermBoxEscapeResult(c.type), c.esc);
+    }
+}
+
+TEST(TerminalFolder, FoldersFirstThenFilesByNameHiddenLeftOut) {
+    TempFolder temp;
+    ASSERT_FALSE(temp.Path().empty());
+    for (const char* folder : {"/zeta", "/Alpha"})
+        mkdir((temp.Path() + folder).c_str(), 0700);
+    for (const char* file : {"/b.hex", "/A.hex", "/.hidden", "/c d.hex"})
+        std::ofstream(temp.Path() + file) << ":00000001FF\n";
+    std::vector<TERM_FOLDER_ENTRY> entries;
+    std::string error;
+    ASSERT_TRUE(TermListFolder(temp.Path(), &entries, &error)) << error;
+    std::vector<std::string> names;
+    for (const auto& entry : entries)
+        names.push_back(entry.name + (entry.bFolder ? "/" : ""));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"../", "Alpha/", "zeta/", "A.hex", "b.hex", "c d.hex"}));
+
+    ASSERT_TRUE(TermListFolder("/", &entries, &error));
+    ASSERT_FALSE(entries.empty());
+    EXPECT_NE(entries[0].name, "..") << "nothing is above /";
+
+    EXPECT_FALSE(TermListFolder(temp.Path() + "/missing", &entries, &error));
+    EXPECT_NE(error.find("missing"), std::string::npos) << error;
+}
+
+TEST(TerminalFolder, PathsUpAndDown) {
+    EXPECT_EQ(TermParentFolder("/a/b"), "/a");
+    EXPECT_EQ(TermParentFolder("/a/b/"), "/a");
+    EXPECT_EQ(TermParentFolder("/a"), "/");
+    EXPECT_EQ(TermParentFolder("/"), "/");
+    EXPECT_EQ(TermJoinPath("/", "x.hex"), "/x.hex");
+    EXPECT_EQ(TermJoinPath("/a", "x.hex"), "/a/x.hex");
+
+    TempFolder temp;
+    EXPECT_EQ(TermStartFolder(temp.Path() + "/image.hex"), temp.Path());
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(TermStartFolder(""), cwd);
+    EXPECT_EQ(TermStartFolder("/no/such/folder/x.hex"), cwd);
+}
+
+// While the log is there, console and debugger output go into it, each line stamped; then
+// they go back to where they went before.
+TEST(TerminalLog, TakesConsoleAndDebuggerOutput) {
+    TempFolder temp;
+    const std::string path = temp.Path() + "/state/korvane/korvane.log";
+    ce::ScopedOutputCapture before;
+    {
+        CTerminalLog log(path);
+        ASSERT_TRUE(log.IsOpen()) << log.Error();
+        _cprintf("Error %s", "SetupComm");
+        _cprintf("\n");
+        OutputDebugStringW(L"Comport: open failed");
+    }
+    EXPECT_TRUE(before.Console().empty());
+    EXPECT_TRUE(before.Debug().empty());
+    const std::string text = Slurp(path);
+    const std::regex stamp("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+    EXPECT_TRUE(std::regex_search(text, std::regex("\\.\\d{3} Error SetupComm\n"))) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex("\\.\\d{3} Comport: open failed\n"))) << text;
+    EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), stamp),
+                            std::sregex_iterator()),
+              3)
+        << text;
+
+    _cprintf("after\n");
+    EXPECT_EQ(before.Console(), "after\n");
+}
+
+TEST(TerminalLog, UnwritableLogDropsOutputAndSaysWhy) {
+    ce::ScopedOutputCapture before;
+    {
+        CTerminalLog log("/proc/korvane/no.log");
+        EXPECT_FALSE(log.IsOpen());
+        EXPECT_NE(log.Error().find("/proc/korvane/no.log"), std::string::npos) << log.Error();
+        _cprintf("lost\n");
+    }
+    EXPECT_TRUE(before.Console().empty()) << "never onto the screen";
+}
+
+TEST(TerminalLog, PathFromTheEnvironment) {
+    struct Case {
+        const char* log;
+        const char* state;
+        const char* home;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"/x/k.log", "/s", "/h", "/x/k.log"},
+        {nullptr, "/s", "/h", "/s/korvane/korvane.log"},
+        {nullptr, nullptr, "/h", "/h/.local/state/korvane/korvane.log"},
+        {nullptr, "relative", "/h", "/h/.local/state/korvane/korvane.log"},
+        {nullptr, nullptr, nullptr, "/tmp/korvane-" + std::to_string(getuid()) + ".log"},
+    };
+    const char* names[] = {"KORVANE_LOG", "XDG_STATE_HOME", "HOME"};
+    std::string saved[3];
+    bool had[3];
+    for (int i = 0; i < 3; ++i) {
+        const char* value = std::getenv(names[i]);
+        had[i] = value != nullptr;
+        saved[i] = value ? value : "";
+    }
+    for (const Case& c : cases) {
+        const char* values[] = {c.log, c.state, c.home};
+        for (int i = 0; i < 3; ++i) {
+            if (values[i])
+                setenv(names[i], values[i], 1);
+            else
+                unsetenv(names[i]);
+        }
+        EXPECT_EQ(TermLogPath(), c.path);
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (had[i])
+            setenv(names[i], saved[i].c_str(), 1);
+        else
+            unsetenv(names[i]);
+    }
+}
