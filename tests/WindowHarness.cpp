@@ -324,7 +324,7 @@ Geometry RectOf(unsigned short id, const Units& units) {
         const DLGITEMRESOURCE& item = g_dlgKorvane.items[i];
         if (item.id != id)
             continue;
-        const UI_RECT r = MapDialogRect(item.x, item.y, item.cx, item.cy, units.x, units.y);
+        const UI_RECT r = WinPlaceDialog(g_dlgKorvane, {units.x, units.y}, 1).controls[i];
         return Geometry{r.x, r.y, r.cx, r.cy};
     }
     return Geometry{};

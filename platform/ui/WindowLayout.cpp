@@ -18,6 +18,21 @@ bool IsComboBox(const DLGITEMRESOURCE& item) {
     return true;
 }
 
+// value * base / divisor, rounded to the nearest pixel (halves up), as Windows' MulDiv.
+int Scale(long value, long base, long divisor) {
+    const long twice = 2 * value * base + divisor;
+    const long quotient = twice / (2 * divisor);
+    return static_cast<int>(twice % (2 * divisor) < 0 ? quotient - 1 : quotient);
+}
+
+// A rectangle in dialog units to pixels by its edges, as Windows' MapDialogRect maps a RECT:
+// controls that touch in the template touch on the screen, without a pixel of overlap.
+UI_RECT MapEdges(short x, short y, short cx, short cy, WIN_BASE_UNITS units) {
+    const int left = Scale(x, units.x, 4), right = Scale(x + cx, units.x, 4);
+    const int top = Scale(y, units.y, 8), bottom = Scale(y + cy, units.y, 8);
+    return UI_RECT{left, top, right - left, bottom - top};
+}
+
 } // namespace
 
 WIN_BASE_UNITS WinBaseUnits(int lettersWidth, int fontHeight) {
@@ -27,11 +42,11 @@ WIN_BASE_UNITS WinBaseUnits(int lettersWidth, int fontHeight) {
 
 WIN_DIALOG_PLACE WinPlaceDialog(const DLGRESOURCE& dialog, WIN_BASE_UNITS units,
                                 int comboFieldHeight) {
-    const UI_RECT client = MapDialogRect(0, 0, dialog.cx, dialog.cy, units.x, units.y);
+    const UI_RECT client = MapEdges(0, 0, dialog.cx, dialog.cy, units);
     WIN_DIALOG_PLACE place{client.cx, client.cy, {}};
     for (UINT i = 0; i < dialog.itemCount; ++i) {
         const DLGITEMRESOURCE& item = dialog.items[i];
-        UI_RECT rect = MapDialogRect(item.x, item.y, item.cx, item.cy, units.x, units.y);
+        UI_RECT rect = MapEdges(item.x, item.y, item.cx, item.cy, units);
         if (IsComboBox(item))
             rect.cy = std::min(rect.cy, std::max(1, comboFieldHeight));
         place.cx = std::max(place.cx, rect.x + rect.cx);
@@ -43,7 +58,7 @@ WIN_DIALOG_PLACE WinPlaceDialog(const DLGRESOURCE& dialog, WIN_BASE_UNITS units,
 
 void WinPlaceWindow(const DLGRESOURCE& dialog, WIN_BASE_UNITS units, BOOL bCentered, int cx, int cy,
                     int screenCx, int screenCy, int* pX, int* pY) {
-    const UI_RECT at = MapDialogRect(dialog.x, dialog.y, 0, 0, units.x, units.y);
+    const UI_RECT at = MapEdges(dialog.x, dialog.y, 0, 0, units);
     int x = bCentered ? (screenCx - cx) / 2 : at.x;
     int y = bCentered ? (screenCy - cy) / 2 : at.y;
     *pX = std::max(0, x);

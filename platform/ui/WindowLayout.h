@@ -1,6 +1,6 @@
 // Where the window back end puts a dialog template's controls, in pixels: dialog units through
-// the font's base units (MapDialogRect), as Windows lays out a dialog. Pure arithmetic, so that
-// it can be checked without a display.
+// the font's base units, each edge rounded to the nearest pixel, as Windows lays out a dialog.
+// Pure arithmetic, so that it can be checked without a display.
 #pragma once
 
 #include "platform/ui/UiLayout.h"
