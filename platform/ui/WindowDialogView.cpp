@@ -298,10 +298,14 @@ int CWindowDialogView::HandleKey() {
         if (kind == UI_COMBOBOX)
             Operate([&] { m_dialog.Key(key == FL_Up ? UI_KEY_UP : UI_KEY_DOWN); });
         return 1;
+    case FL_F + 4:
+        if (kind != UI_COMBOBOX)
+            return 0;
+        [[fallthrough]];
     case FL_Enter:
     case FL_KP_Enter:
         if (kind == UI_COMBOBOX) {
-            // Enter opens a combo box's list; a pick reaches OnMenu.
+            // Enter or F4 opens a combo box's list; a pick reaches OnMenu.
             const auto& controls = m_dialog.GetControls();
             for (size_t i = 0; i < controls.size(); ++i) {
                 if (controls[i].get() == focus)
