@@ -71,6 +71,13 @@ void ExpectFlashed(Rig& rig, unsigned char slave) {
     }
 }
 
+int Count(const std::vector<std::string>& requests, const std::string& command) {
+    int count = 0;
+    for (const std::string& request : requests)
+        count += simtest::Field(request, "command") == command ? 1 : 0;
+    return count;
+}
+
 } // namespace
 
 // The operator's road with the mouse: "Stepper", "Flash!", the box's OK, the close button.
@@ -112,11 +119,13 @@ TEST(WindowScreen, FlashesStepperSlaveWithTheMouse) {
     ASSERT_TRUE(rig.X().Close(shown.window));
     EXPECT_EQ(rig.WaitExit(5000), 0) << rig.Output();
     ExpectFlashed(rig, 0x14);
+    EXPECT_EQ(Count(rig.Sim().Requests(), "Erase"), 1);
 }
 
 // The same road with the keyboard alone: the focus starts on the file field; Tab reaches the
-// combo box, Down picks 0x15, Shift+Tab goes back to "Flash!", Space presses it, Enter answers
-// the box and Esc closes the dialog.
+// combo box, Down picks 0x15, Shift+Tab goes back to "Flash!", Space presses it. Space again,
+// with the display still sending keys to the dialog, answers the box over it and does not
+// press "Flash!" a second time; Esc closes the dialog.
 TEST(WindowScreen, FlashesStepperSlaveWithTheKeyboard) {
     SKIP_WITHOUT_X();
     Rig rig({"--baud", "115200"}, 0x800);
@@ -125,11 +134,12 @@ TEST(WindowScreen, FlashesStepperSlaveWithTheKeyboard) {
     rig.X().Keys(shown.window, {"Tab", "Tab", "Tab", "Down", "shift+Tab", "shift+Tab", "space"});
     const unsigned long box = rig.X().WaitWindow(kBoxClass, kUpdateMs);
     ASSERT_NE(box, 0u) << rig.Output();
-    rig.X().Keys(box, {"Return"});
+    rig.X().Keys(shown.window, {"space"});
     ASSERT_TRUE(rig.X().WaitGone(kBoxClass, 5000));
     rig.X().Keys(shown.window, {"Escape"});
     EXPECT_EQ(rig.WaitExit(5000), 0) << rig.Output();
     ExpectFlashed(rig, 0x15);
+    EXPECT_EQ(Count(rig.Sim().Requests(), "Erase"), 1);
 }
 
 // A slave that reports status 5: the box shows the stop sign; Esc answers a box with only OK.

@@ -133,22 +133,41 @@ Fl_Window* CWindowBackEnd::TopWindow() const {
     return m_views.empty() ? nullptr : m_views.back()->GetWindow();
 }
 
-int CWindowBackEnd::Dispatch(int event, Fl_Window* pWindow) {
-    if (s_pActive) {
-        const std::vector<CWindowDialogView*>& views = s_pActive->m_views;
-        for (CWindowDialogView* view : views) {
-            if (view->GetWindow() != pWindow)
-                continue;
-            // Input that arrives while the program works is dropped, not queued: a second
-            // click on "Flash!" or a close during an update must not act once it is over.
-            const bool bBusy = std::any_of(views.begin(), views.end(),
-                                           [](CWindowDialogView* v) { return v->IsBusy(); });
-            if (bBusy && IsOperatorInput(event))
-                return 0;
-            if (event == FL_KEYBOARD && view->HandleKey())
-                return 1;
-        }
+bool CWindowBackEnd::IsBusy() const {
+    return std::any_of(m_views.begin(), m_views.end(),
+                       [](CWindowDialogView* view) { return view->IsBusy(); });
+}
+
+CWindowDialogView* CWindowBackEnd::ViewOf(const Fl_Window* pWindow) const {
+    for (CWindowDialogView* view : m_views) {
+        if (view->GetWindow() == pWindow)
+            return view;
     }
+    return nullptr;
+}
+
+int CWindowBackEnd::Dispatch(int event, Fl_Window* pWindow) {
+    CWindowDialogView* view = s_pActive ? s_pActive->ViewOf(pWindow) : nullptr;
+    if (!view)
+        return Fl::handle_(event, pWindow);
+    if (s_pActive->IsBusy() && IsOperatorInput(event)) {
+        // The program is at work (an update, perhaps with a box over it): nothing reaches the
+        // dialog, and input is dropped, not kept for later, so that a second click on a button
+        // or a close does not act once the work is over. Keys the display sends to the
+        // dialog's window while a box holds the focus are the box's.
+        Fl_Window* modal = Fl::modal();
+        Fl_Widget* focus = Fl::focus();
+        const bool bKey = event == FL_KEYDOWN || event == FL_KEYUP;
+        if (bKey && modal && modal != pWindow && focus &&
+            (focus == modal || focus->window() == modal))
+            return Fl::handle_(event, modal);
+        return 0;
+    }
+    // An open list holds the grab and takes its keys itself.
+    if (Fl::grab() || (Fl::modal() && Fl::modal() != pWindow))
+        return Fl::handle_(event, pWindow);
+    if (event == FL_KEYBOARD && view->HandleKey())
+        return 1;
     return Fl::handle_(event, pWindow);
 }
 

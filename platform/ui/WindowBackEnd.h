@@ -38,8 +38,11 @@ private:
     // Opens the display once; FALSE (and says why on standard error) when it cannot.
     BOOL Open();
     Fl_Window* TopWindow() const;
-    // Every event of the toolkit passes here first: a dialog whose program is at work takes no
-    // input, and the shared keys go to the dialog.
+    // Whether the program is at work on some dialog's input.
+    bool IsBusy() const;
+    CWindowDialogView* ViewOf(const Fl_Window* pWindow) const;
+    // Every event of the toolkit passes here first: a dialog takes no input while its program
+    // is at work, and the shared keys go to the dialog.
     static int Dispatch(int event, Fl_Window* pWindow);
 
     std::vector<CWindowDialogView*> m_views; // the dialogs shown, innermost last

@@ -157,9 +157,12 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
 
     int x = (cx - buttonsCx) / 2;
     const int y = cy - kMargin - kButtonCy;
+    Fl_Button* first = nullptr;
     for (size_t i = 0; i < buttons.size(); ++i) {
         Fl_Button* button = i == 0 ? new Fl_Return_Button(x, y, kButtonCx, kButtonCy)
                                    : new Fl_Button(x, y, kButtonCx, kButtonCy);
+        if (i == 0)
+            first = button;
         button->labelfont(WinFont());
         button->labelsize(WinFontSize());
         button->copy_label(buttons[i].label);
@@ -176,6 +179,8 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
     else
         window->position((Fl::w() - cx) / 2, (Fl::h() - cy) / 2);
     window->show();
+    // The keys are the box's, wherever the display sends them (Dispatch hands on to it).
+    first->take_focus();
     Fl::flush();
     while (window->shown())
         Fl::wait();
