@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <vector>
+
 using wintest::Geometry;
 using wintest::Rig;
 
@@ -140,6 +143,40 @@ TEST(WindowScreen, FlashesStepperSlaveWithTheKeyboard) {
     EXPECT_EQ(rig.WaitExit(5000), 0) << rig.Output();
     ExpectFlashed(rig, 0x15);
     EXPECT_EQ(Count(rig.Sim().Requests(), "Erase"), 1);
+}
+
+// The update holds the program, yet the progress bar is drawn as each block goes: seen part
+// filled while the slave is still being programmed, full at the end.
+TEST(WindowScreen, ProgressIsDrawnWhileTheUpdateRuns) {
+    SKIP_WITHOUT_X();
+    Rig rig({"--baud", "115200", "--program-ms", "60"}, 0x2000); // 64 blocks, 4 s or more
+    Shown shown;
+    START(rig, shown);
+    const Geometry progress = wintest::RectOf(IDC_PROGRESS, shown.units);
+    const Geometry inside = {shown.at.x + progress.x + 3, shown.at.y + progress.y + progress.cy / 2,
+                             progress.cx - 6, 1};
+    ClickControl(rig, shown, IDC_FLASH);
+    std::vector<int> seen;
+    unsigned long box = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUpdateMs);
+    while (!box && std::chrono::steady_clock::now() < end) {
+        seen.push_back(rig.X().CountColour(inside, "#0040C0"));
+        box = rig.X().WaitWindow(kBoxClass, 0);
+    }
+    ASSERT_NE(box, 0u) << rig.Output();
+    bool bPart = false;
+    for (size_t i = 0; i < seen.size(); ++i) {
+        bPart = bPart || (seen[i] > 0 && seen[i] < inside.cx);
+        if (i > 0) {
+            EXPECT_GE(seen[i], seen[i - 1]) << "the bar went back";
+        }
+    }
+    EXPECT_TRUE(bPart) << "the bar was never seen part filled in " << seen.size() << " looks";
+    EXPECT_EQ(rig.X().CountColour(inside, "#0040C0"), inside.cx);
+    rig.X().Keys(box, {"Return"});
+    ASSERT_TRUE(rig.X().WaitGone(kBoxClass, 5000));
+    rig.X().Keys(shown.window, {"Escape"});
+    EXPECT_EQ(rig.WaitExit(5000), 0) << rig.Output();
 }
 
 // A slave that reports status 5: the box shows the stop sign; Esc answers a box with only OK.
