@@ -97,6 +97,16 @@ XServer::XServer() {
     if (!mkdtemp(dir))
         return;
     m_dir = dir;
+    // xvfb-run -a takes the first display number without a lock file; two tests starting at
+    // once can pick the same one, and the loser's server fails: it tries again.
+    for (int attempt = 0; attempt < 4 && m_display.empty(); ++attempt) {
+        if (attempt > 0)
+            Pause(100 + 150 * attempt + getpid() % 100);
+        Launch();
+    }
+}
+
+void XServer::Launch() {
     const std::string file = m_dir + "/display";
     m_pid = fork();
     if (m_pid == 0) {
@@ -111,14 +121,24 @@ XServer::XServer() {
                script.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
+    if (m_pid < 0)
+        return;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (std::chrono::steady_clock::now() < end) {
         std::istringstream words(Slurp(file));
         if (words >> m_display >> m_auth)
             return;
         m_display.clear();
+        int status = 0;
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1; // xvfb-run gave up
+            return;
+        }
         Pause(50);
     }
+    kill(-m_pid, SIGKILL);
+    Reap(m_pid, 1000);
+    m_pid = -1;
 }
 
 XServer::~XServer() {

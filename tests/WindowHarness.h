@@ -48,6 +48,8 @@ public:
     int CountColour(const Geometry& area, const std::string& rgb) const;
 
 private:
+    void Launch();
+
     pid_t m_pid = -1;
     std::string m_dir, m_display, m_auth;
 };
