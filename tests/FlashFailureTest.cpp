@@ -114,7 +114,9 @@ TEST_P(FlashFailure, ShowsWhatWentWrongAndSendsNothingMore) {
     rig.Run([&](CKorvaneDlg&, CScriptedBackEnd& s) {
         s.Type(IDC_FILENAME, path);
         s.Click(c.od ? IDC_OD : IDC_STEPPER);
+        const int files = OpenFileCount();
         s.Click(IDC_FLASH);
+        EXPECT_EQ(OpenFileCount(), files); // the HEX file was closed
         shown = s.GetText(IDC_STATUS);
     });
     EXPECT_EQ(shown, c.status);
@@ -141,6 +143,7 @@ TEST_P(FlashFailure, ShowsWhatWentWrongAndSendsNothingMore) {
             EXPECT_LT(boxAt, statusAt);
         }
     }
+    rig.WaitForRequests(c.commands.size());
     rig.StopSim();
     EXPECT_EQ(Commands(rig.Sim()), c.commands);
 }

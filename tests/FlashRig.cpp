@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <dirent.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -118,6 +119,16 @@ void ExpectProgrammed(const std::map<uint32_t, uint8_t>& memory, uint32_t start,
     }
 }
 
+int OpenFileCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir))
+            ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
 void ResetProtocolStack() {
     delete g_slaveProtocol;
     g_slaveProtocol = nullptr;
@@ -186,6 +197,12 @@ void FlashRig::Flash(const std::wstring& path, bool od, int comboIndex) {
         }
         EXPECT_TRUE(s.Click(IDC_FLASH));
     });
+}
+
+void FlashRig::WaitForRequests(size_t count) {
+    for (int waited = 0; waited < 2000 && m_sim->Requests().size() < count; waited += 5)
+        usleep(5000);
+    usleep(50000);
 }
 
 void FlashRig::StopSim() {

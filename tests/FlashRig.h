@@ -77,6 +77,10 @@ public:
     // the combo entry, -1 for none), presses "Flash!" and closes.
     void Flash(const std::wstring& path, bool od, int comboIndex = 0);
 
+    // Waits (at most 2 s) until the simulator has logged `count` requests, and 50 ms more for
+    // any that should not come: a Reset has no answer, so the run may end before the
+    // simulator has read it, and closing the port could lose it.
+    void WaitForRequests(size_t count);
     // Closes the port and stops the simulator, which then writes its dumps (once; later
     // calls do nothing).
     void StopSim();
@@ -99,6 +103,9 @@ private:
 // bytes, then 0xFF behind the end up to the end of the last block.
 void ExpectProgrammed(const std::map<uint32_t, uint8_t>& memory, uint32_t start, const Bytes& data,
                       size_t blocks, size_t blockLength);
+
+// How many files the process has open: a run that left its HEX file open shows here.
+int OpenFileCount();
 
 // Forgets the process's protocol stack and closes its port, so that the next GetProtocol
 // opens COM6: anew.

@@ -28,7 +28,14 @@ TEST(FlashUpdate, WorkedExampleOd) {
     FlashRig rig;
     ASSERT_TRUE(rig.Ok());
     const Bytes data = Pattern(160);
-    rig.Flash(rig.WriteFile("od.hex", HexFile(0x0000, data, 1)), true);
+    const std::wstring path = rig.WriteFile("od.hex", HexFile(0x0000, data, 1));
+    rig.Run([&](CKorvaneDlg&, CScriptedBackEnd& s) {
+        s.Type(IDC_FILENAME, path);
+        s.Click(IDC_OD);
+        const int files = OpenFileCount();
+        s.Click(IDC_FLASH);
+        EXPECT_EQ(OpenFileCount(), files); // the HEX file was closed
+    });
 
     EXPECT_EQ(Commands(rig.Sim()),
               (Strings{"Reset 1", "Erase 1 0x0000", "Program 1 0x0000", "Program 1 0x0040",
