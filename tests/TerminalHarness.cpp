@@ -181,8 +181,8 @@ bool Rig::StartKorvane(int cols, int rows, const std::string& port) {
         "stty -g >" + Quote(m_dir + "/stty-before") + "; env CE_ROOT=" + Quote(m_dir) +
         " CE_COM6=" + Quote(port.empty() ? m_sim->Path() : port) +
         " KORVANE_LOG=" + Quote(LogPath()) + " LANG=C.UTF-8 " +
-        Quote(KORVANE_BINARY_DIR "/korvane") + "; echo korvane-exit=$?; stty -g >" +
-        Quote(m_dir + "/stty-after") + "; exec sleep 600";
+        Quote(KORVANE_BINARY_DIR "/korvane") + "; status=$?; stty -g >" +
+        Quote(m_dir + "/stty-after") + "; echo korvane-exit=$status; exec sleep 600";
     return m_tmux.Start(command, cols, rows, m_dir + "/Nand Store/MCU");
 }
 

@@ -124,6 +124,31 @@ TEST(TerminalScreen, FlashesStepperSlaveThroughToSuccess) {
     EXPECT_EQ(memory, image);
 }
 
+// Enter pressed again while the update runs neither starts a second update nor answers the box
+// that ends the first unread.
+TEST(TerminalScreen, KeysPressedDuringAnUpdateAreDropped) {
+    SKIP_WITHOUT_TMUX();
+    Rig rig({"--baud", "115200"}, 0x400);
+    START(rig);
+    termtest::Tmux& pane = rig.Pane();
+    pane.Keys({"Tab", "Enter"});
+    ASSERT_TRUE(pane.WaitFor("Resetting slave", kUpdateMs));
+    pane.Keys({"Enter", "Enter"});
+    std::string screen;
+    ASSERT_TRUE(pane.WaitFor("Update succeeded!", kUpdateMs, &screen)) << screen;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NE(pane.Screen().find("Update succeeded!"), std::string::npos) << "answered unread";
+    pane.Keys({"Enter"});
+    ASSERT_TRUE(pane.WaitFor("[Update sucessfully completed", 2000, &screen)) << screen;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_NE(pane.Screen().find("[Update sucessfully completed"), std::string::npos);
+    ASSERT_EQ(rig.Sim().Stop(SIGTERM), 0);
+    int erases = 0;
+    for (const std::string& request : rig.Sim().Requests())
+        erases += simtest::Field(request, "command") == "Erase";
+    EXPECT_EQ(erases, 1);
+}
+
 TEST(TerminalScreen, FailedStatusShowsStopSignAndMessage) {
     SKIP_WITHOUT_TMUX();
     Rig rig({"--status", "5"}, 0x100);
@@ -193,7 +218,7 @@ TEST(TerminalScreen, TooSmallATerminalSaysSoUntilItGrows) {
     ASSERT_TRUE(rig.StartKorvane(50, 12));
     std::string screen;
     ASSERT_TRUE(rig.Pane().WaitFor("too small", kStartMs, &screen)) << screen;
-    EXPECT_NE(screen.find("63 columns and 16 rows"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("63 columns and 17 rows"), std::string::npos) << screen;
     EXPECT_EQ(screen.find("Flash!"), std::string::npos) << screen;
     rig.Pane().Resize(80, 24);
     EXPECT_TRUE(rig.Pane().WaitFor("Flash!", kStartMs, &screen)) << screen;

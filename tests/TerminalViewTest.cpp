@@ -30,9 +30,7 @@ protected:
         view = std::make_unique<CTerminalDialogView>(dialog);
     }
 
-    WORD FocusId() const {
-        return view->GetFocus() < 0 ? 0 : dialog.GetControls()[view->GetFocus()]->GetId();
-    }
+    WORD FocusId() const { return view->GetFocus() ? view->GetFocus()->GetId() : 0; }
     void Keys(std::initializer_list<TERM_KEY> keys) {
         for (const TERM_KEY& key : keys)
             view->HandleKey(key);
@@ -61,16 +59,16 @@ TEST(TerminalLayout, Template102InCells) {
         TERM_RECT cells;
     };
     const Case cases[] = {
-        {IDC_FILENAME_LABEL, {3, 4, 28, 2}},
-        {IDC_FILENAME, {3, 6, 28, 2}},
-        {IDC_FLASH, {40, 2, 17, 6}},
+        {IDC_FILENAME_LABEL, {3, 4, 29, 1}},
+        {IDC_FILENAME, {3, 5, 28, 1}},
+        {IDC_FLASH, {39, 1, 18, 6}},
         {IDC_PROGRESS, {5, 9, 50, 2}},
-        {IDC_BROWSE, {31, 6, 5, 2}},
-        {IDC_SLAVE_ADDRESS, {28, 2, 9, 7}},
-        {IDC_SLAVE_ADDRESS_LABEL, {15, 2, 12, 1}},
-        {IDC_STATUS, {2, 13, 57, 1}},
-        {IDC_OD, {3, 2, 11, 1}},
-        {IDC_STEPPER, {3, 3, 11, 1}},
+        {IDC_BROWSE, {31, 5, 6, 1}},
+        {IDC_SLAVE_ADDRESS, {28, 1, 9, 1}},
+        {IDC_SLAVE_ADDRESS_LABEL, {15, 1, 12, 1}},
+        {IDC_STATUS, {1, 13, 58, 1}},
+        {IDC_OD, {3, 1, 11, 1}},
+        {IDC_STEPPER, {3, 2, 11, 1}},
     };
     ASSERT_EQ(g_dlgKorvane.itemCount, sizeof cases / sizeof cases[0]);
     for (const Case& c : cases) {
@@ -86,20 +84,20 @@ TEST(TerminalLayout, Template102InCells) {
         EXPECT_EQ(at.cols, c.cells.cols);
         EXPECT_EQ(at.rows, c.cells.rows);
     }
-    // 244 x 115 dialog units: 61 columns, 14 rows, and the frame round them.
+    // 244 x 115 dialog units: 61 columns, 15 rows, and the frame round them.
     EXPECT_EQ(TermFrameCols(g_dlgKorvane), 63);
-    EXPECT_EQ(TermFrameRows(g_dlgKorvane), 16);
+    EXPECT_EQ(TermFrameRows(g_dlgKorvane), 17);
 }
 
 TEST(TerminalLayout, PlacesTheDialogOrRefuses) {
     TERM_RECT frame{};
     ASSERT_TRUE(TermPlaceDialog(g_dlgKorvane, true, 80, 24, &frame));
     EXPECT_EQ(frame.col, 8);
-    EXPECT_EQ(frame.row, 4);
-    ASSERT_TRUE(TermPlaceDialog(g_dlgKorvane, true, 63, 16, &frame));
+    EXPECT_EQ(frame.row, 3);
+    ASSERT_TRUE(TermPlaceDialog(g_dlgKorvane, true, 63, 17, &frame));
     EXPECT_EQ(frame.col, 0);
     EXPECT_FALSE(TermPlaceDialog(g_dlgKorvane, true, 62, 40, &frame));
-    EXPECT_FALSE(TermPlaceDialog(g_dlgKorvane, true, 200, 15, &frame));
+    EXPECT_FALSE(TermPlaceDialog(g_dlgKorvane, true, 200, 16, &frame));
 }
 
 TEST_F(KorvaneView, TabAndShiftTabFollowTemplateOrder) {

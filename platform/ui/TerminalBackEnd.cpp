@@ -7,7 +7,15 @@
 
 #include "afxstr.h"
 
+#include <chrono>
 #include <cstdio>
+
+namespace {
+
+// How long a handler may keep the program before the input that came meanwhile is dropped.
+const std::chrono::milliseconds kBusy(250);
+
+} // namespace
 
 CTerminalBackEnd::CTerminalBackEnd(const std::string& logPath) : m_log(logPath) {
     if (!m_log.IsOpen())
@@ -63,10 +71,16 @@ void CTerminalBackEnd::RunModal(CUiDialog& dialog) {
                 view.HandleKey(key);
             continue;
         }
+        const auto started = std::chrono::steady_clock::now();
         if (key.kind == TK_CLICK)
             view.HandleClick(key.col - m_frame.col - 1, key.row - m_frame.row - 1);
         else
             view.HandleKey(key);
+        // The program was busy (an update holds it for seconds): what the operator pressed
+        // meanwhile was pressed at a dialog that did not answer, and must not start a second
+        // update once it does.
+        if (std::chrono::steady_clock::now() - started > kBusy)
+            CTerminalScreen::DropTypeahead();
     }
     m_pView = pOuter;
     if (m_pView) {

@@ -4,42 +4,14 @@
 
 #include <algorithm>
 
-CTerminalDialogView::CTerminalDialogView(CUiDialog& dialog) : m_dialog(dialog) {
-    // Focus starts on the first control that takes it, in template order.
-    MoveFocus(1);
-}
+CTerminalDialogView::CTerminalDialogView(CUiDialog& dialog) : m_dialog(dialog) {}
 
-// Fields, buttons and combo boxes take the focus when they are tab stops; radio buttons take
-// it too, so that a keyboard reaches them.
 bool CTerminalDialogView::TakesFocus(const CUiControl& control) const {
-    switch (control.GetKind()) {
-    case UI_RADIOBUTTON:
-        return true;
-    case UI_EDIT:
-    case UI_PUSHBUTTON:
-    case UI_COMBOBOX:
-        return (control.GetStyle() & WS_TABSTOP) != 0;
-    default:
-        return false;
+    for (const CUiControl* stop : m_dialog.GetTabOrder()) {
+        if (stop == &control)
+            return true;
     }
-}
-
-void CTerminalDialogView::SetFocus(int nIndex) {
-    const auto& controls = m_dialog.GetControls();
-    if (nIndex >= 0 && nIndex < static_cast<int>(controls.size()) && TakesFocus(*controls[nIndex]))
-        m_nFocus = nIndex;
-}
-
-void CTerminalDialogView::MoveFocus(int nStep) {
-    const int count = static_cast<int>(m_dialog.GetControls().size());
-    int at = m_nFocus < 0 ? (nStep > 0 ? -1 : count) : m_nFocus;
-    for (int i = 0; i < count; ++i) {
-        at = ((at + nStep) % count + count) % count;
-        if (TakesFocus(*m_dialog.GetControls()[at])) {
-            m_nFocus = at;
-            return;
-        }
-    }
+    return false;
 }
 
 int CTerminalDialogView::TextWidth(const CUiControl& control) const {
@@ -74,9 +46,9 @@ void CTerminalDialogView::Scroll(const CUiControl& control, TERM_FIELD_STATE& fi
 }
 
 TERM_RECT CTerminalDialogView::GetListRect() const {
-    if (m_nListControl < 0)
+    if (!m_pList)
         return {0, 0, 0, 0};
-    const CUiControl& combo = *m_dialog.GetControls()[m_nListControl];
+    const CUiControl& combo = *m_pList;
     const DLGITEMRESOURCE& item = combo.GetResource();
     const TERM_RECT field = TermControlRect(m_dialog.GetResource(), item);
     // The template's height is the field and the open list together.
@@ -98,25 +70,26 @@ void CTerminalDialogView::HandleKey(const TERM_KEY& key) {
     }
     switch (key.kind) {
     case TK_TAB:
-        MoveFocus(1);
+        m_dialog.Key(UI_KEY_TAB);
         return;
     case TK_BACKTAB:
-        MoveFocus(-1);
+        m_dialog.Key(UI_KEY_BACKTAB);
         return;
     case TK_ESC:
-        m_dialog.Command(IDCANCEL);
+        m_dialog.Key(UI_KEY_ESCAPE);
         return;
     default:
         break;
     }
-    if (m_nFocus < 0)
+    CUiControl* pFocus = GetFocus();
+    if (!pFocus)
         return;
-    CUiControl& control = *m_dialog.GetControls()[m_nFocus];
+    CUiControl& control = *pFocus;
     switch (control.GetKind()) {
     case UI_PUSHBUTTON:
     case UI_RADIOBUTTON:
         if (key.kind == TK_ENTER || (key.kind == TK_CHAR && key.ch == L' '))
-            m_dialog.Click(control.GetId());
+            m_dialog.Key(UI_KEY_ACTIVATE);
         break;
     case UI_EDIT:
         EditKey(control, key);
@@ -191,44 +164,39 @@ void CTerminalDialogView::EditKey(CUiControl& control, const TERM_KEY& key) {
 void CTerminalDialogView::ComboKey(CUiControl& control, const TERM_KEY& key) {
     switch (key.kind) {
     case TK_UP:
-    case TK_DOWN: {
-        if (control.GetCount() == 0)
-            return;
-        const int cur = control.GetCurSel();
-        int next = cur < 0 ? 0 : cur + (key.kind == TK_UP ? -1 : 1);
-        next = std::max(0, std::min(control.GetCount() - 1, next));
-        if (next != cur)
-            m_dialog.Select(control.GetId(), next);
+        m_dialog.Key(UI_KEY_UP);
         return;
-    }
+    case TK_DOWN:
+        m_dialog.Key(UI_KEY_DOWN);
+        return;
     case TK_ENTER:
     case TK_DROPDOWN:
-        OpenList(m_nFocus);
+        OpenList(control);
         return;
     default:
         EditKey(control, key);
     }
 }
 
-void CTerminalDialogView::OpenList(int nIndex) {
-    const CUiControl& combo = *m_dialog.GetControls()[nIndex];
+void CTerminalDialogView::OpenList(CUiControl& combo) {
     if (combo.GetCount() == 0)
         return;
-    m_nListControl = nIndex;
+    m_pList = &combo;
     m_nListHighlight = std::max(0, combo.GetCurSel());
 }
 
+// The list closes before the pick reaches the dialog, so that what the pick draws has no list.
 void CTerminalDialogView::CloseList(bool bTakeHighlight) {
-    const int nControl = m_nListControl;
+    CUiControl* const pCombo = m_pList;
     const int nPick = m_nListHighlight;
-    m_nListControl = -1;
+    m_pList = nullptr;
     m_nListHighlight = -1;
-    if (bTakeHighlight && nControl >= 0 && nPick >= 0)
-        m_dialog.Select(m_dialog.GetControls()[nControl]->GetId(), nPick);
+    if (bTakeHighlight && pCombo && nPick >= 0)
+        m_dialog.Select(pCombo->GetId(), nPick);
 }
 
 void CTerminalDialogView::ListKey(const TERM_KEY& key) {
-    const int last = m_dialog.GetControls()[m_nListControl]->GetCount() - 1;
+    const int last = m_pList->GetCount() - 1;
     switch (key.kind) {
     case TK_UP:
         m_nListHighlight = std::max(0, m_nListHighlight - 1);
@@ -256,7 +224,7 @@ void CTerminalDialogView::ListKey(const TERM_KEY& key) {
     case TK_TAB:
     case TK_BACKTAB:
         CloseList(false);
-        MoveFocus(key.kind == TK_TAB ? 1 : -1);
+        m_dialog.Key(key.kind == TK_TAB ? UI_KEY_TAB : UI_KEY_BACKTAB);
         break;
     default:
         break;
@@ -270,8 +238,7 @@ void CTerminalDialogView::HandleClick(int col, int row) {
         const int entry = GetListTop() + row - list.row;
         const bool bOnEntry = list.Contains(col, row) && row < list.row + list.rows - 1;
         if (bOnEntry)
-            m_nListHighlight =
-                std::min(entry, m_dialog.GetControls()[m_nListControl]->GetCount() - 1);
+            m_nListHighlight = std::min(entry, m_pList->GetCount() - 1);
         CloseList(bOnEntry);
         if (bOnEntry || list.Contains(col, row))
             return;
@@ -290,7 +257,7 @@ void CTerminalDialogView::HandleClick(int col, int row) {
     CUiControl& control = *m_dialog.GetControls()[nIndex];
     if (!TakesFocus(control))
         return;
-    SetFocus(nIndex);
+    m_dialog.SetFocus(control.GetId());
     switch (control.GetKind()) {
     case UI_PUSHBUTTON:
     case UI_RADIOBUTTON:
@@ -302,7 +269,7 @@ void CTerminalDialogView::HandleClick(int col, int row) {
         const bool bCombo = control.GetKind() == UI_COMBOBOX;
         const TERM_RECT text = TermFieldTextRect(rect, bCombo);
         if (bCombo && col >= text.col + text.cols) {
-            OpenList(nIndex);
+            OpenList(control);
             break;
         }
         TERM_FIELD_STATE& field = Field(control);

@@ -1,7 +1,8 @@
-// What the terminal adds to a shown dialog's state: which control has the focus, the caret and
-// scroll position of each text field, and whether the combo box's list is open. Turns the
-// operator's keys and clicks into the dialog's input calls (which may run the program's
-// handlers before they return). Knows nothing of the screen.
+// What the terminal adds to a shown dialog's state: the caret and scroll position of each text
+// field, and whether the combo box's list is open. Turns the operator's keys and clicks into the
+// dialog's input calls: the keys all back ends share (Tab, Shift+Tab, Space, Enter, Up, Down,
+// Esc) through CUiDialog::Key, which also keeps the focus; editing, the open list and clicks
+// here. The program's handlers may run before a call returns. Knows nothing of the screen.
 #pragma once
 
 #include "platform/ui/TerminalKeys.h"
@@ -22,14 +23,12 @@ public:
 
     CUiDialog& GetDialog() const { return m_dialog; }
 
-    // Focus: an index into the dialog's controls, -1 for none.
-    int GetFocus() const { return m_nFocus; }
-    bool TakesFocus(const CUiControl& control) const;
-    void SetFocus(int nIndex);
+    // The control with the focus (the dialog keeps it); null for none.
+    CUiControl* GetFocus() const { return m_dialog.GetFocus(); }
 
-    // The open drop-down list's highlighted entry; -1 when no list is open.
-    bool IsListOpen() const { return m_nListControl >= 0; }
-    int GetListControl() const { return m_nListControl; }
+    // The combo box whose list is open, and its highlighted entry.
+    bool IsListOpen() const { return m_pList != nullptr; }
+    CUiControl* GetListControl() const { return m_pList; }
     int GetListHighlight() const { return m_nListHighlight; }
     // The open list's cells, relative to the client area: below the combo box's field, as many
     // rows as entries (and a frame row below), at most to the template's drop-down height.
@@ -47,17 +46,16 @@ public:
 private:
     TERM_FIELD_STATE& Field(const CUiControl& control);
     int TextWidth(const CUiControl& control) const;
-    void MoveFocus(int nStep);
+    bool TakesFocus(const CUiControl& control) const;
     void EditKey(CUiControl& control, const TERM_KEY& key);
     void ComboKey(CUiControl& control, const TERM_KEY& key);
     void ListKey(const TERM_KEY& key);
-    void OpenList(int nIndex);
+    void OpenList(CUiControl& combo);
     void CloseList(bool bTakeHighlight);
     void Scroll(const CUiControl& control, TERM_FIELD_STATE& field);
 
     CUiDialog& m_dialog;
-    int m_nFocus = -1;
-    int m_nListControl = -1;
+    CUiControl* m_pList = nullptr;
     int m_nListHighlight = -1;
     std::map<const CUiControl*, TERM_FIELD_STATE> m_fields;
 };

@@ -52,14 +52,15 @@ void DrawButton(const TERM_RECT& at, const std::wstring& label, bool bFocus) {
         TermDrawText(col, at.row + at.rows / 2, shown, inner, attr);
         return;
     }
-    const int inner = at.cols - 2;
-    std::wstring shown = label.substr(0, static_cast<size_t>(std::max(0, inner)));
-    const int pad = inner - static_cast<int>(shown.size());
-    shown = std::wstring(static_cast<size_t>(pad / 2), L' ') + shown +
-            std::wstring(static_cast<size_t>(pad - pad / 2), L' ');
+    // "[label]", padded evenly inside; an odd cell left over stays outside, after it.
+    std::wstring shown = label.substr(0, static_cast<size_t>(std::max(0, at.cols - 2)));
+    const int pad = (at.cols - 2 - static_cast<int>(shown.size())) / 2;
+    shown = std::wstring(static_cast<size_t>(pad), L' ') + shown +
+            std::wstring(static_cast<size_t>(pad), L' ');
+    const int inner = static_cast<int>(shown.size());
     TermDrawText(at.col, at.row, L"[", 1);
     TermDrawText(at.col + 1, at.row, shown, inner, attr);
-    TermDrawText(at.col + at.cols - 1, at.row, L"]", 1);
+    TermDrawText(at.col + 1 + inner, at.row, L"]", 1);
 }
 
 void DrawProgress(const TERM_RECT& at, const CUiControl& bar) {
@@ -75,7 +76,7 @@ void DrawProgress(const TERM_RECT& at, const CUiControl& bar) {
 }
 
 void DrawList(CTerminalDialogView& view, const TERM_RECT& client) {
-    const CUiControl& combo = *view.GetDialog().GetControls()[view.GetListControl()];
+    const CUiControl& combo = *view.GetListControl();
     TERM_RECT list = view.GetListRect();
     list.col += client.col;
     list.row += client.row;
@@ -162,7 +163,7 @@ void TermDrawDialog(CTerminalDialogView& view, const TERM_RECT& frame) {
             continue;
         at.col += client.col;
         at.row += client.row;
-        const bool bFocus = view.GetFocus() == static_cast<int>(i);
+        const bool bFocus = view.GetFocus() == &control;
         switch (control.GetKind()) {
         case UI_EDIT:
         case UI_COMBOBOX: {

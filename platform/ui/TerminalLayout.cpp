@@ -1,5 +1,6 @@
 #include "platform/ui/TerminalLayout.h"
 
+#include "platform/ui/UiLayout.h"
 #include "winuser.h"
 
 #include <algorithm>
@@ -7,12 +8,26 @@
 
 namespace {
 
-// To the nearest cell, halves up; dialog units are never negative in a template.
+// Sizes of the dialog in cells, as its controls' are: rounded up.
 int Cols(int du) {
-    return (du + 2) / 4;
+    return MapDialogRect(0, 0, static_cast<short>(du), 0, 1, 1).cx;
 }
 int Rows(int du) {
-    return (du + 4) / 8;
+    return MapDialogRect(0, 0, 0, static_cast<short>(du), 1, 1).cy;
+}
+
+bool IsClass(const DLGITEMRESOURCE& item, const wchar_t* name) {
+    return wcscasecmp(item.className ? item.className : L"", name) == 0;
+}
+
+// What a terminal draws on one row: labels, fields, a combo box's field (its template height
+// holds its list as well), radio buttons, and any control too low for a frame (three rows).
+bool IsOneRow(const DLGITEMRESOURCE& item, int rows) {
+    if (IsClass(item, L"msctls_progress32"))
+        return false;
+    if (IsClass(item, L"BUTTON") && (item.style & BS_TYPEMASK) == BS_PUSHBUTTON)
+        return rows < 3;
+    return true;
 }
 
 bool IsBackground(const DLGITEMRESOURCE& item) {
@@ -22,9 +37,11 @@ bool IsBackground(const DLGITEMRESOURCE& item) {
 
 } // namespace
 
+// A cell is the base unit both ways, as every back end maps dialog units.
 TERM_RECT TermCellsFromDialogUnits(int x, int y, int cx, int cy) {
-    const int col = Cols(x), row = Rows(y);
-    return {col, row, std::max(1, Cols(x + cx) - col), std::max(1, Rows(y + cy) - row)};
+    const UI_RECT at = MapDialogRect(static_cast<short>(x), static_cast<short>(y),
+                                     static_cast<short>(cx), static_cast<short>(cy), 1, 1);
+    return {at.x, at.y, std::max(1, at.cx), std::max(1, at.cy)};
 }
 
 int TermClientCols(const DLGRESOURCE& resource) {
@@ -37,6 +54,8 @@ int TermClientRows(const DLGRESOURCE& resource) {
 
 TERM_RECT TermControlRect(const DLGRESOURCE& resource, const DLGITEMRESOURCE& item) {
     TERM_RECT rect = TermCellsFromDialogUnits(item.x, item.y, item.cx, item.cy);
+    if (IsOneRow(item, rect.rows))
+        rect.rows = 1;
     const int cols = TermClientCols(resource), rows = TermClientRows(resource);
     rect.cols = std::max(0, std::min(rect.cols, cols - rect.col));
     rect.rows = std::max(0, std::min(rect.rows, rows - rect.row));
@@ -61,8 +80,9 @@ bool TermPlaceDialog(const DLGRESOURCE& resource, bool bCentered, int screenCols
     const int cols = TermFrameCols(resource), rows = TermFrameRows(resource);
     if (cols > screenCols || rows > screenRows)
         return false;
-    int col = bCentered ? (screenCols - cols) / 2 : Cols(resource.x);
-    int row = bCentered ? (screenRows - rows) / 2 : Rows(resource.y);
+    const TERM_RECT at = TermCellsFromDialogUnits(resource.x, resource.y, 0, 0);
+    int col = bCentered ? (screenCols - cols) / 2 : at.col;
+    int row = bCentered ? (screenRows - rows) / 2 : at.row;
     col = std::min(col, screenCols - cols);
     row = std::min(row, screenRows - rows);
     *frame = {col, row, cols, rows};

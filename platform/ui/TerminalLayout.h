@@ -15,7 +15,7 @@ struct TERM_RECT {
     }
 };
 
-// A rectangle in dialog units as cells: each edge to the nearest cell.
+// A rectangle in dialog units as cells: the position rounded down, the size up.
 TERM_RECT TermCellsFromDialogUnits(int x, int y, int cx, int cy);
 
 // The client area's size in cells, and the whole dialog's with its frame.
@@ -28,7 +28,10 @@ inline int TermFrameRows(const DLGRESOURCE& resource) {
     return TermClientRows(resource) + 2;
 }
 
-// A control's cells relative to the client area, cut to it.
+// The cells a control takes, relative to the client area and cut to it. A control that draws
+// on one row (a label, a field, a combo box's field, a radio button, a button lower than the
+// three rows a frame needs) takes its first row only, so that neighbours whose sizes rounded
+// up into each other's rows are told apart.
 TERM_RECT TermControlRect(const DLGRESOURCE& resource, const DLGITEMRESOURCE& item);
 
 // The caption's OK and close buttons, in the frame's top edge, relative to the client area

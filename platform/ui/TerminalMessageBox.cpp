@@ -65,8 +65,11 @@ void Draw(const BOX_LAYOUT& box, const std::wstring& caption, bool bStop,
             TermDrawText(box.frame.col + 2, box.frame.row + 2 + r, kStopSign[r], kStopCols,
                          TA_ALARM);
     }
+    // A short text stands level with the middle of the stop sign.
+    const int lines = static_cast<int>(box.lines.size());
+    const int offset = bStop && lines < kStopRows ? (kStopRows - lines + 1) / 2 : 0;
     for (size_t i = 0; i < box.lines.size(); ++i)
-        TermDrawText(box.textCol, box.frame.row + 2 + static_cast<int>(i), box.lines[i],
+        TermDrawText(box.textCol, box.frame.row + 2 + offset + static_cast<int>(i), box.lines[i],
                      box.frame.col + box.frame.cols - 2 - box.textCol);
     for (size_t i = 0; i < buttons.size(); ++i)
         TermDrawText(box.buttons[i].col, box.buttons[i].row, ButtonText(buttons[i]),
@@ -124,6 +127,9 @@ int TermRunMessageBox(const std::wstring& text, const std::wstring& caption, UIN
     const bool bStop = (nType & 0xF0) == MB_ICONHAND;
     const std::vector<TERM_BOX_BUTTON> buttons = TermBoxButtons(nType);
     size_t focus = 0;
+    // Keys pressed before the box appeared (an Enter too many while an update ran) must not
+    // answer it unread.
+    CTerminalScreen::DropTypeahead();
     for (;;) {
         const BOX_LAYOUT box = Layout(text, caption, bStop, buttons, over);
         Draw(box, caption, bStop, buttons, focus);

@@ -175,6 +175,10 @@ void CTerminalScreen::Flush() {
     refresh();
 }
 
+void CTerminalScreen::DropTypeahead() {
+    flushinp();
+}
+
 TERM_KEY CTerminalScreen::ReadKey() {
     int errors = 0;
     for (;;) {

@@ -25,6 +25,8 @@ public:
     static TERM_KEY ReadKey();
     // Sends what was drawn to the terminal now.
     static void Flush();
+    // Forgets keys and clicks that arrived but were not read yet.
+    static void DropTypeahead();
 };
 
 // Holds the terminal for a scope.
