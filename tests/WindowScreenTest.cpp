@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 #include <vector>
 
 using wintest::Geometry;
@@ -173,6 +174,33 @@ TEST(WindowScreen, ProgressIsDrawnWhileTheUpdateRuns) {
     }
     EXPECT_TRUE(bPart) << "the bar was never seen part filled in " << seen.size() << " looks";
     EXPECT_EQ(rig.X().CountColour(inside, "#0040C0"), inside.cx);
+    rig.X().Keys(box, {"Return"});
+    ASSERT_TRUE(rig.X().WaitGone(kBoxClass, 5000));
+    rig.X().Keys(shown.window, {"Escape"});
+    EXPECT_EQ(rig.WaitExit(5000), 0) << rig.Output();
+}
+
+// Enter pressed while the slave is still answering GetStatus (the update holds the program)
+// does not answer the box that comes after: the box waits to be read.
+TEST(WindowScreen, KeysPressedBeforeTheBoxDoNotAnswerIt) {
+    SKIP_WITHOUT_X();
+    Rig rig({"--delay", "100", "--delay-ms", "1500"}, 0x100); // every answer 1.5 s late
+    Shown shown;
+    START(rig, shown);
+    ClickControl(rig, shown, IDC_FLASH);
+    bool bAsked = false;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUpdateMs);
+    while (!bAsked && std::chrono::steady_clock::now() < end) {
+        for (const std::string& request : rig.Sim().Requests())
+            bAsked = bAsked || simtest::Field(request, "command") == "GetStatus";
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(bAsked);
+    rig.X().Keys(shown.window, {"Return", "space"});
+    const unsigned long box = rig.X().WaitWindow(kBoxClass, 5000);
+    ASSERT_NE(box, 0u) << rig.Output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_EQ(rig.X().WaitWindow(kBoxClass, 0), box) << "the box was answered unread";
     rig.X().Keys(box, {"Return"});
     ASSERT_TRUE(rig.X().WaitGone(kBoxClass, 5000));
     rig.X().Keys(shown.window, {"Escape"});

@@ -210,12 +210,22 @@ void CWindowBackEnd::ControlChanged(CUiDialog& dialog, CUiControl& control) {
     }
 }
 
+// Keys and clicks that reached the display while the program worked (during a wait, say) are
+// taken in and dropped by Dispatch now, before a box shows: they must not answer it unread.
+void CWindowBackEnd::DropTypeahead() {
+    if (!IsBusy())
+        return;
+    XSync(fl_display, False);
+    Fl::check();
+}
+
 int CWindowBackEnd::MessageBox(const std::wstring& text, const std::wstring& caption, UINT nType) {
     if (!Open()) {
         std::fprintf(stderr, "%s: %s\n", CString(caption).ToUtf8().c_str(),
                      CString(text).ToUtf8().c_str());
         return WinBoxButtons(nType).front().result;
     }
+    DropTypeahead();
     const int result = WinRunMessageBox(text, caption, nType, TopWindow());
     Fl::flush();
     return result;
@@ -224,6 +234,7 @@ int CWindowBackEnd::MessageBox(const std::wstring& text, const std::wstring& cap
 BOOL CWindowBackEnd::ChooseFile(UI_FILE_REQUEST& request) {
     if (!Open())
         return FALSE;
+    DropTypeahead();
     const BOOL bChosen = WinRunFileChooser(request);
     Fl::flush();
     return bChosen;

@@ -41,6 +41,7 @@ private:
     // Whether the program is at work on some dialog's input.
     bool IsBusy() const;
     CWindowDialogView* ViewOf(const Fl_Window* pWindow) const;
+    void DropTypeahead();
     // Every event of the toolkit passes here first: a dialog takes no input while its program
     // is at work, and the shared keys go to the dialog.
     static int Dispatch(int event, Fl_Window* pWindow);
