@@ -215,6 +215,12 @@ TEST(WindowChoice, NoWindowWithoutADisplay) {
     }
     if (!UiWindowBuilt())
         return;
+    {
+        ScopedEnv display("DISPLAY", nullptr);
+        ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-0");
+        EXPECT_FALSE(UiWindowAvailable(&why));
+        EXPECT_NE(why.find("XWayland"), std::string::npos) << why;
+    }
     ScopedEnv display("DISPLAY", ":4711");
     EXPECT_FALSE(UiWindowAvailable(&why));
     EXPECT_NE(why.find("\":4711\" cannot be opened"), std::string::npos) << why;

@@ -91,6 +91,12 @@ BOOL UiWindowAvailable(std::string* pWhy) {
     // client reset, and refuse the next connection while it does.
     if (!g_pDisplay)
         g_pDisplay = XOpenDisplay(nullptr);
+    if (!g_pDisplay && !IsSet("DISPLAY")) {
+        if (pWhy)
+            *pWhy = "WAYLAND_DISPLAY is set but not DISPLAY, and the window needs XWayland's X "
+                    "display";
+        return FALSE;
+    }
     if (!g_pDisplay) {
         if (pWhy)
             *pWhy = std::string("the X display \"") + XDisplayName(nullptr) + "\" cannot be opened";
