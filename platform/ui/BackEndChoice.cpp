@@ -1,9 +1,11 @@
 #include "platform/ui/BackEndChoice.h"
 #include "platform/ui/TerminalBackEnd.h"
+#include "platform/ui/WindowBackEnd.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -16,12 +18,16 @@ CUiBackEnd* Terminal() {
 
 CUiBackEnd* UiDefaultBackEnd() {
     const char* chosen = std::getenv("KORVANE_UI");
-    if (!chosen || !*chosen || std::strcmp(chosen, "terminal") == 0)
+    if (!chosen || !*chosen)
+        return UiWindowAvailable() ? UiWindowBackEnd() : Terminal();
+    if (std::strcmp(chosen, "terminal") == 0)
         return Terminal();
-    if (std::strcmp(chosen, "window") == 0)
-        std::fprintf(stderr, "korvane: the window back end is not built into this program; "
-                             "using the terminal\n");
-    else
+    std::string why;
+    if (std::strcmp(chosen, "window") == 0) {
+        if (UiWindowAvailable(&why))
+            return UiWindowBackEnd();
+        std::fprintf(stderr, "korvane: no window: %s; using the terminal\n", why.c_str());
+    } else
         std::fprintf(stderr,
                      "korvane: KORVANE_UI=%s is no dialog back end (terminal, window); "
                      "using the terminal\n",

@@ -1,0 +1,356 @@
+#ifdef KORVANE_HAVE_FLTK
+
+#include "platform/ui/WindowDialogView.h"
+#include "platform/ui/WindowFont.h"
+
+#include "afxstr.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Input_Choice.H>
+#include <FL/Fl_Output.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Round_Button.H>
+#include <FL/fl_draw.H>
+
+namespace {
+
+const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+// The closed field of a combo box, in dialog units (its template height is the open list's).
+const short kComboFieldDlu = 12;
+
+std::string Utf8(const std::wstring& text) {
+    return CString(text).ToUtf8();
+}
+
+std::wstring Wide(const char* text) {
+    return CString(text ? text : "").GetString();
+}
+
+// A menu item's text as Fl_Menu_::add takes it literally.
+std::string MenuLabel(const std::wstring& text) {
+    std::string label;
+    for (char c : Utf8(text)) {
+        if (c == '/' || c == '\\' || c == '&' || c == '_')
+            label += '\\';
+        label += c;
+    }
+    return label;
+}
+
+// Sets an input's text only when it differs, so that typing keeps its cursor.
+void SetInputText(Fl_Input_* pInput, const std::wstring& text) {
+    const std::string utf8 = Utf8(text);
+    if (utf8 != pInput->value())
+        pInput->value(utf8.c_str());
+}
+
+void SetLabel(Fl_Widget* pWidget, const std::wstring& text) {
+    const std::string utf8 = Utf8(text);
+    if (!pWidget->label() || utf8 != pWidget->label()) {
+        pWidget->copy_label(utf8.c_str());
+        pWidget->redraw_label();
+    }
+}
+
+} // namespace
+
+CWindowDialogView::CWindowDialogView(CUiDialog& dialog) : m_dialog(dialog) {
+    fl_font(WinFont(), WinFontSize());
+    m_units = WinBaseUnits(static_cast<int>(fl_width(kLetters) + 0.5), fl_height());
+    const UI_RECT field = MapDialogRect(0, 0, 0, kComboFieldDlu, m_units.x, m_units.y);
+    m_place = WinPlaceDialog(dialog.GetResource(), m_units, std::max(field.cy, fl_height() + 6));
+
+    Fl_Group* const pCurrent = Fl_Group::current();
+    Fl_Group::current(nullptr);
+    m_window.reset(new Fl_Double_Window(m_place.cx, m_place.cy));
+    m_window->copy_label(Utf8(dialog.GetCaption()).c_str());
+    m_window->xclass("Korvane");
+    const auto& controls = dialog.GetControls();
+    m_menus.resize(controls.size());
+    for (size_t i = 0; i < controls.size(); ++i)
+        m_widgets.push_back(Create(*controls[i], m_place.controls[i]));
+    m_window->end();
+    m_window->callback(OnClose, this);
+    Fl_Group::current(pCurrent);
+
+    int x = 0, y = 0;
+    WinPlaceWindow(dialog.GetResource(), m_units, dialog.IsCentered(), m_place.cx, m_place.cy,
+                   Fl::w(), Fl::h(), &x, &y);
+    m_window->position(x, y);
+    SyncAll();
+}
+
+CWindowDialogView::~CWindowDialogView() {
+    if (m_window)
+        m_window->hide();
+}
+
+Fl_Window* CWindowDialogView::GetWindow() const {
+    return m_window.get();
+}
+
+Fl_Widget* CWindowDialogView::Create(CUiControl& control, const UI_RECT& r) {
+    m_tags.push_back(std::make_unique<WIDGET_TAG>(WIDGET_TAG{this, &control}));
+    WIDGET_TAG* const tag = m_tags.back().get();
+    Fl_Widget* widget = nullptr;
+    switch (control.GetKind()) {
+    case UI_STATIC: {
+        // A flat box paints its own background, so that a redrawn label does not smear. A
+        // label one line high stays on its line, as the template's texts fit theirs on the
+        // device; a higher one wraps.
+        Fl_Box* box = new Fl_Box(r.x, r.y, r.cx, r.cy);
+        box->box(FL_FLAT_BOX);
+        Fl_Align align = FL_ALIGN_INSIDE | FL_ALIGN_LEFT | FL_ALIGN_TOP;
+        if (r.cy >= 2 * fl_height())
+            align |= FL_ALIGN_WRAP;
+        box->align(align);
+        widget = box;
+        break;
+    }
+    case UI_EDIT: {
+        Fl_Input* input = control.IsReadOnly() ? new Fl_Output(r.x, r.y, r.cx, r.cy)
+                                               : new Fl_Input(r.x, r.y, r.cx, r.cy);
+        input->textfont(WinFont());
+        input->textsize(WinFontSize());
+        input->box(FL_DOWN_BOX);
+        // A read-only field looks like the dialog's face, as on the device.
+        input->color(control.IsReadOnly() ? FL_BACKGROUND_COLOR : FL_BACKGROUND2_COLOR);
+        input->when(FL_WHEN_CHANGED);
+        input->callback(OnInput, tag);
+        widget = input;
+        break;
+    }
+    case UI_PUSHBUTTON:
+        widget = new Fl_Button(r.x, r.y, r.cx, r.cy);
+        widget->callback(OnButton, tag);
+        break;
+    case UI_RADIOBUTTON: {
+        // The dialog checks and unchecks the buttons of a group; the widget shows its state.
+        Fl_Round_Button* radio = new Fl_Round_Button(r.x, r.y, r.cx, r.cy);
+        radio->type(FL_NORMAL_BUTTON);
+        radio->box(FL_FLAT_BOX);
+        radio->callback(OnButton, tag);
+        widget = radio;
+        break;
+    }
+    case UI_COMBOBOX: {
+        Fl_Input_Choice* combo = new Fl_Input_Choice(r.x, r.y, r.cx, r.cy);
+        combo->textfont(WinFont());
+        combo->textsize(WinFontSize());
+        combo->input()->when(FL_WHEN_CHANGED);
+        combo->input()->callback(OnInput, tag);
+        combo->menubutton()->callback(OnMenu, tag);
+        combo->menubutton()->textfont(WinFont());
+        combo->menubutton()->textsize(WinFontSize());
+        combo->menubutton()->clear_visible_focus();
+        widget = combo;
+        break;
+    }
+    case UI_PROGRESS: {
+        Fl_Progress* bar = new Fl_Progress(r.x, r.y, r.cx, r.cy);
+        bar->box(FL_DOWN_BOX);
+        bar->color(FL_BACKGROUND2_COLOR);
+        bar->selection_color(fl_rgb_color(0, 64, 192));
+        widget = bar;
+        break;
+    }
+    default: {
+        Fl_Box* box = new Fl_Box(FL_BORDER_FRAME, r.x, r.y, r.cx, r.cy, nullptr);
+        widget = box;
+        break;
+    }
+    }
+    widget->labelfont(WinFont());
+    widget->labelsize(WinFontSize());
+    widget->user_data(tag);
+    return widget;
+}
+
+void CWindowDialogView::Show() {
+    m_window->show();
+    FocusToWidget();
+    Fl::flush();
+}
+
+void CWindowDialogView::Sync(const CUiControl& control) {
+    const auto& controls = m_dialog.GetControls();
+    size_t at = 0;
+    while (at < controls.size() && controls[at].get() != &control)
+        ++at;
+    if (at == controls.size())
+        return;
+    Fl_Widget* const widget = m_widgets[at];
+    switch (control.GetKind()) {
+    case UI_EDIT:
+        SetInputText(static_cast<Fl_Input_*>(widget), control.GetText());
+        break;
+    case UI_RADIOBUTTON:
+        static_cast<Fl_Button*>(widget)->value(control.GetCheck() ? 1 : 0);
+        SetLabel(widget, control.GetText());
+        break;
+    case UI_COMBOBOX: {
+        Fl_Input_Choice* combo = static_cast<Fl_Input_Choice*>(widget);
+        std::vector<std::wstring> items;
+        for (int i = 0; i < control.GetCount(); ++i)
+            items.push_back(control.GetItem(i)->text);
+        if (items != m_menus[at]) {
+            combo->clear();
+            for (const std::wstring& item : items)
+                combo->add(MenuLabel(item).c_str());
+            m_menus[at] = items;
+        }
+        SetInputText(combo->input(), control.GetText());
+        break;
+    }
+    case UI_PROGRESS: {
+        Fl_Progress* bar = static_cast<Fl_Progress*>(widget);
+        bar->minimum(static_cast<float>(control.GetLower()));
+        bar->maximum(static_cast<float>(control.GetUpper()));
+        bar->value(static_cast<float>(control.GetPos()));
+        break;
+    }
+    default:
+        SetLabel(widget, control.GetText());
+        break;
+    }
+    widget->redraw();
+}
+
+void CWindowDialogView::SyncAll() {
+    for (const auto& control : m_dialog.GetControls())
+        Sync(*control);
+}
+
+std::chrono::milliseconds CWindowDialogView::BusyFor() const {
+    if (!IsBusy())
+        return std::chrono::milliseconds(0);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 m_busySince);
+}
+
+void CWindowDialogView::Operate(const std::function<void()>& input) {
+    if (m_nBusy++ == 0)
+        m_busySince = std::chrono::steady_clock::now();
+    FocusFromWidget();
+    input();
+    --m_nBusy;
+    if (!m_dialog.IsEnded())
+        SyncAll();
+}
+
+CUiControl* CWindowDialogView::ControlOf(const Fl_Widget* pWidget) const {
+    for (; pWidget; pWidget = pWidget->parent()) {
+        for (size_t i = 0; i < m_widgets.size(); ++i) {
+            if (m_widgets[i] == pWidget)
+                return m_dialog.GetControls()[i].get();
+        }
+    }
+    return nullptr;
+}
+
+void CWindowDialogView::FocusFromWidget() {
+    if (CUiControl* control = ControlOf(Fl::focus()))
+        m_dialog.SetFocus(control->GetId());
+}
+
+void CWindowDialogView::FocusToWidget() {
+    const CUiControl* focus = m_dialog.GetFocus();
+    if (!focus)
+        return;
+    const auto& controls = m_dialog.GetControls();
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (controls[i].get() != focus)
+            continue;
+        Fl_Widget* widget = m_widgets[i];
+        if (focus->GetKind() == UI_COMBOBOX)
+            widget = static_cast<Fl_Input_Choice*>(widget)->input();
+        widget->take_focus();
+        return;
+    }
+}
+
+int CWindowDialogView::HandleKey() {
+    if (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META))
+        return 0;
+    FocusFromWidget();
+    const CUiControl* focus = m_dialog.GetFocus();
+    const UI_CONTROL_KIND kind = focus ? focus->GetKind() : UI_UNKNOWN;
+    const bool bButton = kind == UI_PUSHBUTTON || kind == UI_RADIOBUTTON;
+    const int key = Fl::event_key();
+    switch (key) {
+    case FL_Tab:
+    case 0xfe20: // ISO_Left_Tab, what X sends for Shift+Tab on some keyboards
+        Operate([&] {
+            m_dialog.Key(key == FL_Tab && !Fl::event_shift() ? UI_KEY_TAB : UI_KEY_BACKTAB);
+        });
+        FocusToWidget();
+        return 1;
+    case FL_Escape:
+        Operate([&] { m_dialog.Key(UI_KEY_ESCAPE); });
+        return 1;
+    case FL_Up:
+    case FL_Down:
+        // Only a combo box takes them; elsewhere they would move the toolkit's own focus.
+        if (kind == UI_COMBOBOX)
+            Operate([&] { m_dialog.Key(key == FL_Up ? UI_KEY_UP : UI_KEY_DOWN); });
+        return 1;
+    case FL_F + 4:
+        if (kind != UI_COMBOBOX)
+            return 0;
+        [[fallthrough]];
+    case FL_Enter:
+    case FL_KP_Enter:
+        if (kind == UI_COMBOBOX) {
+            // Enter or F4 opens a combo box's list; a pick reaches OnMenu.
+            const auto& controls = m_dialog.GetControls();
+            for (size_t i = 0; i < controls.size(); ++i) {
+                if (controls[i].get() == focus)
+                    static_cast<Fl_Input_Choice*>(m_widgets[i])->menubutton()->popup();
+            }
+            return 1;
+        }
+        Operate([&] { m_dialog.Key(UI_KEY_ACTIVATE); });
+        return 1;
+    case ' ':
+        if (!bButton)
+            return 0; // a space typed into a field
+        Operate([&] { m_dialog.Key(UI_KEY_ACTIVATE); });
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void CWindowDialogView::OnButton(Fl_Widget* /*pWidget*/, void* pData) {
+    WIDGET_TAG* tag = static_cast<WIDGET_TAG*>(pData);
+    const WORD nID = tag->pControl->GetId();
+    tag->pView->Operate([&] { tag->pView->m_dialog.Click(nID); });
+}
+
+void CWindowDialogView::OnInput(Fl_Widget* pWidget, void* pData) {
+    WIDGET_TAG* tag = static_cast<WIDGET_TAG*>(pData);
+    const WORD nID = tag->pControl->GetId();
+    const std::wstring text = Wide(static_cast<Fl_Input_*>(pWidget)->value());
+    tag->pView->Operate([&] { tag->pView->m_dialog.Type(nID, text); });
+}
+
+void CWindowDialogView::OnMenu(Fl_Widget* pWidget, void* pData) {
+    WIDGET_TAG* tag = static_cast<WIDGET_TAG*>(pData);
+    const WORD nID = tag->pControl->GetId();
+    const int nIndex = static_cast<Fl_Menu_*>(pWidget)->value();
+    if (nIndex < 0)
+        return;
+    tag->pView->Operate([&] { tag->pView->m_dialog.Select(nID, nIndex); });
+}
+
+// The window's close button (and the toolkit's own Esc, should it get one): Cancel.
+void CWindowDialogView::OnClose(Fl_Widget* /*pWidget*/, void* pData) {
+    CWindowDialogView* view = static_cast<CWindowDialogView*>(pData);
+    view->Operate([view] { view->m_dialog.Command(IDCANCEL); });
+}
+
+#endif

@@ -1,0 +1,31 @@
+// Message boxes of the window back end: a modal window with the caption, the icon of the MB_
+// style (a stop sign for MB_ICONHAND), the text and the buttons of the style. Enter answers
+// with the first button, Space with the focused one, Esc and the close button with Cancel (or
+// OK in a box that has only OK).
+#pragma once
+
+#include "windows.h"
+#include "winuser.h"
+
+#include <string>
+#include <vector>
+
+struct WIN_BOX_BUTTON {
+    const char* label;
+    int result;
+};
+
+// The buttons of an MB_ style, left to right.
+std::vector<WIN_BOX_BUTTON> WinBoxButtons(UINT nType);
+// What Esc or the close button answer: Cancel's result, OK's in a box with only OK, else 0
+// (they do nothing).
+int WinBoxEscapeResult(UINT nType);
+
+#ifdef KORVANE_HAVE_FLTK
+class Fl_Window;
+
+// Shows the box centred over `pOver` (the screen when null) until it is answered. The display
+// must be open.
+int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT nType,
+                     Fl_Window* pOver);
+#endif
