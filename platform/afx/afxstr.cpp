@@ -94,26 +94,7 @@ void CString::Format(LPCWSTR pszFormat, ...) {
 }
 
 std::string CString::ToUtf8() const {
-    std::string out;
-    for (wchar_t wc : m_str) {
-        const unsigned long c = static_cast<unsigned long>(wc);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return WideToUtf8(m_str);
 }
 
 CString operator+(const CString& left, const CString& right) {

@@ -2,6 +2,7 @@
 #include "conio.h"
 #include "winbase.h"
 #include "ce_output.h"
+#include "wcrt.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -15,25 +16,6 @@ namespace {
 std::mutex g_sinksLock;
 ConsoleSink g_console;
 DebugSink g_debug;
-
-void AppendUtf8(std::string& out, wchar_t c) {
-    const uint32_t u = static_cast<uint32_t>(c);
-    if (u < 0x80) {
-        out += static_cast<char>(u);
-    } else if (u < 0x800) {
-        out += static_cast<char>(0xC0 | (u >> 6));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-        out += static_cast<char>(0xE0 | (u >> 12));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | ((u >> 18) & 0x07));
-        out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-}
 
 void ToConsole(const std::string& text) {
     ConsoleSink sink;
@@ -69,9 +51,7 @@ void WriteConsoleToStderr(const std::string& text) {
 }
 
 void WriteDebugToStderr(const std::wstring& text) {
-    std::string line;
-    for (wchar_t c : text)
-        AppendUtf8(line, c);
+    std::string line = WideToUtf8(text);
     if (line.empty() || line.back() != '\n')
         line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
