@@ -115,6 +115,34 @@ TEST_F(CommPlatform, WriteIsBoundedByTheLineTimePlusTheConstant) {
     }
 }
 
+// A multiplier times a large count can outgrow the clock's microseconds. Such a bound is
+// centuries away; it must not wrap round to a deadline that has already passed. These figures
+// make multiplier x count + constant, in microseconds, wrap to 0.384 ms.
+TEST_F(CommPlatform, TimeoutsBeyondTheClockNeverWrapToAnEarlyDeadline) {
+    const DWORD count = 8u << 20;
+    const DWORD multiplier = 2199023255u;
+    const DWORD constant = 4630512u;
+    Bytes block(count, 0x55);
+    {
+        ce::ScopedVirtualClock clock;
+        m_device->ArriveAt(1, {0x01});
+        SetTimeouts(0, multiplier, constant);
+        DWORD got = 99;
+        EXPECT_TRUE(ReadFile(m_handle, block.data(), count, &got, nullptr));
+        EXPECT_EQ(got, 1u); // the byte at 1 ms came within the bound
+        EXPECT_GT(clock.NowMs(), 1000000000000u);
+    }
+    {
+        ce::ScopedVirtualClock clock;
+        SetTimeouts(MAXDWORD, 0, 0, multiplier, constant);
+        m_device->ShortNextWrite(0);
+        DWORD written = 99;
+        EXPECT_TRUE(WriteFile(m_handle, block.data(), count, &written, nullptr));
+        EXPECT_EQ(written, 0u);
+        EXPECT_GT(clock.NowMs(), 1000000000000u);
+    }
+}
+
 TEST_F(CommPlatform, CallsOnHandlesThatAreNotOpenFail) {
     HANDLE stale = m_handle;
     ASSERT_TRUE(CloseHandle(m_handle));

@@ -44,9 +44,12 @@ std::shared_ptr<ce::CommHandle> Prepare(HANDLE h, ce::CommCall call, LPCVOID buf
     return handle;
 }
 
+// A bound too far for the clock's microseconds (a large multiplier times a large count) is
+// no bound at all, never a wrapped one that has already passed.
 uint64_t AfterMs(uint64_t startUs, uint64_t ms) {
-    const uint64_t us = ms * 1000u;
-    return us > kForever - startUs ? kForever : startUs + us;
+    if (ms > (kForever - startUs) / 1000u)
+        return kForever;
+    return startUs + ms * 1000u;
 }
 
 } // namespace
@@ -155,17 +158,15 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
     const uint64_t baud = std::max<DWORD>(device.BaudRate(), 1);
     const uint64_t lineUs =
         (static_cast<uint64_t>(asked) * device.BitsPerByte() * 1000000u + baud - 1) / baud;
-    uint64_t boundUs;
-    if (t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0)
-        boundUs = lineUs + kUnboundedWriteUs;
-    else if (t.WriteTotalTimeoutMultiplier == MAXDWORD)
-        boundUs = lineUs + static_cast<uint64_t>(t.WriteTotalTimeoutConstant) * 1000u;
-    else
-        boundUs = (static_cast<uint64_t>(t.WriteTotalTimeoutMultiplier) * asked +
-                   t.WriteTotalTimeoutConstant) *
-                  1000u;
     const uint64_t startUs = ce::NowUs();
-    const uint64_t deadline = startUs + boundUs;
+    uint64_t deadline;
+    if (t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0)
+        deadline = startUs + lineUs + kUnboundedWriteUs;
+    else if (t.WriteTotalTimeoutMultiplier == MAXDWORD)
+        deadline = startUs + lineUs + static_cast<uint64_t>(t.WriteTotalTimeoutConstant) * 1000u;
+    else
+        deadline = AfterMs(startUs, static_cast<uint64_t>(t.WriteTotalTimeoutMultiplier) * asked +
+                                        t.WriteTotalTimeoutConstant);
 
     DWORD done = 0;
     bool timedOut = false;
