@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -366,6 +367,8 @@ TEST(ByteArrayDeathTest, AccessOutsideTheArrayStopsTheProgram) {
     EXPECT_DEATH(array.GetAt(4), "Assertion failed: .*nIndex");
     EXPECT_DEATH(array[-1] = 1, "Assertion failed");
     EXPECT_DEATH(array.RemoveAt(3, 2), "Assertion failed");
+    // A count so large that index + count overflows is still outside the array.
+    EXPECT_DEATH(array.RemoveAt(1, std::numeric_limits<INT_PTR>::max()), "Assertion failed");
 }
 
 TEST(ByteArray, InsertAndRemoveOneByte) {

@@ -45,6 +45,6 @@ void CByteArray::InsertAt(INT_PTR nIndex, BYTE newElement, INT_PTR nCount) {
 }
 
 void CByteArray::RemoveAt(INT_PTR nIndex, INT_PTR nCount) {
-    AFX_CHECK(nIndex >= 0 && nCount >= 0 && nIndex + nCount <= GetSize());
+    AFX_CHECK(nIndex >= 0 && nCount >= 0 && nIndex <= GetSize() && nCount <= GetSize() - nIndex);
     m_data.erase(m_data.begin() + nIndex, m_data.begin() + nIndex + nCount);
 }
