@@ -86,10 +86,13 @@ void CKorvaneDlg::FlashImage(FILE* pFile, BYTE* pImage, BYTE bAddress, BYTE bBlo
     }
 
     // A range whose end lies below its start wrapped at 65536, and its blocks would be taken
-    // from outside what the file gave (or outside the image): nothing is sent for it.
+    // from outside what the file gave (or outside the image): nothing is sent for it. Nor for
+    // a start inside a word (an end-of-file record first gives one): every block would pair
+    // the halves of two different words.
     const WORD wLength = static_cast<WORD>(wEnd - wStart);
     const DWORD dwBlocks = (static_cast<DWORD>(wLength) + bBlockLength - 1) / bBlockLength;
-    if (wEnd < wStart || wStart + dwBlocks * bBlockLength > HEX_IMAGE_SIZE) {
+    if (wEnd < wStart || wStart % nMultiplier != 0 ||
+        wStart + dwBlocks * bBlockLength > HEX_IMAGE_SIZE) {
         ShowStatus(_T("Address out of range"));
         return;
     }

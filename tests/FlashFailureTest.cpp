@@ -64,6 +64,16 @@ const FailureCase kCases[] = {
      0,
      L"Address out of range",
      {}},
+    // An end-of-file record first gives its address field, undoubled, as the start: an odd
+    // byte in Stepper mode, where every block would pair the halves of two different words.
+    {"OddStartInWords",
+     {},
+     HexRecord(0x0001, 1, {}) + HexFile(0x0010, Pattern(32), 2),
+     false,
+     L"",
+     0,
+     L"Address out of range",
+     {}},
     {"EraseRefused",
      {"--refuse-erase", "1"},
      Valid(0, 160, 2),
