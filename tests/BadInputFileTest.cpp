@@ -20,9 +20,12 @@ std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
-// The file's bytes; "" when it cannot be read (a directory, a locked file).
+// The file's bytes; "" when it cannot be read (a directory, a FIFO, a locked file).
 std::string Slurp(const std::string& path) {
     std::string bytes;
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return bytes;
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr)
         return bytes;
@@ -93,6 +96,14 @@ const BadFile kBadFiles[] = {
      L"Error opening file"},
     // The host's fopen would take a directory for reading; the platform refuses it.
     {"Directory", false, [](FlashRig& rig) { return rig.Dir(); }, L"Error opening file"},
+    // A FIFO nobody writes to would hold the open, and then the first read, for ever.
+    {"Fifo", false,
+     [](FlashRig& rig) {
+         const std::string path = rig.Dir() + "/fifo.hex";
+         mkfifo(path.c_str(), 0600);
+         return path;
+     },
+     L"Error opening file"},
     {"UnreadableFile", false,
      [](FlashRig& rig) {
          const std::string path = Write(rig, "locked.hex", HexFile(0, Pattern(64), 2));

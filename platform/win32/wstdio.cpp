@@ -30,14 +30,14 @@ std::string HostPath(const wchar_t* path) {
 FILE* _wfopen(const wchar_t* path, const wchar_t* mode) {
     if (!path || !mode)
         return nullptr;
-    FILE* file = std::fopen(HostPath(path).c_str(), WideToUtf8(mode, std::wcslen(mode)).c_str());
-    // The host's fopen takes a directory for reading; the device's file system does not, and
-    // a directory is never the file the caller meant.
+    const std::string host = HostPath(path);
+    // The device's file system holds files and folders only. A host path may also name a
+    // folder (which the host's fopen takes for reading), a FIFO or a terminal (whose open or
+    // first read can wait for ever): none is the file the caller meant.
     struct stat status;
-    if (file != nullptr && fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
-        std::fclose(file);
-        errno = EISDIR;
+    if (stat(host.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        errno = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
         return nullptr;
     }
-    return file;
+    return std::fopen(host.c_str(), WideToUtf8(mode, std::wcslen(mode)).c_str());
 }
