@@ -21,6 +21,9 @@ const UINT MAX_REPLY = 255;
 // A line that only ever brings bytes other than a flag, or flag after flag (a babbling slave),
 // must not hold the exchange forever: after this many skipped bytes it counts as no reply.
 const UINT MAX_SKIPPED_BEFORE_FLAG = 4096;
+// Nor may stray bytes that come just often enough to restart the wait each time: however many
+// were skipped, the opening flag must come within the time of three silent waits.
+const DWORD MAX_WAIT_FOR_FLAG_MS = 3 * FIRST_BYTE_TIMEOUT_MS;
 
 // Holds the link's lock for one scope, so that every path out leaves it.
 class CLockHolder {
@@ -104,12 +107,14 @@ DWORD CSlaveLink::Exchange(CFrame* request, CFrame** reply) {
             return result;
 
         UINT skipped = 0;
+        const DWORD waitStarted = GetTickCount();
         for (;;) {
             if (!g_comPort->Read(&receive[0], 1, FIRST_BYTE_TIMEOUT_MS))
                 return ERR_REPLY_TIMEOUT;
             if (static_cast<BYTE>(receive[0]) == FRAME_FLAG)
                 break;
-            if (++skipped >= MAX_SKIPPED_BEFORE_FLAG)
+            if (++skipped >= MAX_SKIPPED_BEFORE_FLAG ||
+                GetTickCount() - waitStarted >= MAX_WAIT_FOR_FLAG_MS)
                 return ERR_REPLY_TIMEOUT;
         }
 

@@ -178,6 +178,23 @@ TEST_F(SlaveLinkTest, BabbleWithoutAFlagEnds) {
     EXPECT_GT(device->Due(), 0u);
 }
 
+// A stray byte just before each wait would run out restarts it every time; the wait for the
+// opening flag still ends, within three waits' time.
+TEST_F(SlaveLinkTest, StrayBytesCannotStretchTheWaitForAFlag) {
+    CSlaveLink* link = CSlaveLink::GetLink();
+    device->SetPeer([](ce::MemoryDevice& line, const Bytes&) {
+        for (int ms = 4900; ms <= 60000; ms += 4900)
+            line.ArriveAfter(ms, {0x55});
+    });
+    auto request = FinishedStatusRequest();
+    CFrame* reply = nullptr;
+    const uint64_t before = clock.NowMs();
+    EXPECT_EQ(link->Exchange(request.get(), &reply), ERR_REPLY_TIMEOUT);
+    EXPECT_EQ(reply, nullptr);
+    EXPECT_GE(clock.NowMs() - before, 15000u);
+    EXPECT_LT(clock.NowMs() - before, 20000u);
+}
+
 TEST_F(SlaveLinkTest, LayersAreMadeOnceAndRetriedWhileThePortIsMissing) {
     com6.reset(); // no COM6: at all
     EXPECT_EQ(CSlaveLink::GetLink(), nullptr);
