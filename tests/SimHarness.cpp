@@ -296,6 +296,41 @@ std::vector<std::string> Sim::Requests() const {
     return out;
 }
 
+std::string ShellQuote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string ShellOutput(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+std::string WriteStepperImage(const std::string& ceRoot, size_t bytes, const std::string& text) {
+    const std::string mcu = ceRoot + "/Nand Store/MCU";
+    char size[32];
+    std::snprintf(size, sizeof size, "0x%zx", bytes);
+    const std::string make = "mkdir -p " + ShellQuote(mcu) + " && cd " + ShellQuote(mcu) +
+                             " && srec_cat -generate 0 " + size + " -repeat-string " +
+                             ShellQuote(text) +
+                             " -o image.s19 -Motorola 2 -Output_Block_Size 16"
+                             " && objcopy -I srec -O ihex image.s19 Application.hex"
+                             " && rm image.s19";
+    if (std::system(make.c_str()) != 0)
+        return "srec_cat or objcopy failed (scripts/install-deps installs srecord, binutils)";
+    return "";
+}
+
 std::string Sim::DumpPath(uint8_t slave) const {
     char name[32];
     std::snprintf(name, sizeof name, "/slave-%02x.hex", slave);

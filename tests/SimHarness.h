@@ -84,4 +84,13 @@ private:
 // Microseconds on the monotonic clock.
 int64_t NowUs();
 
+// The text in single quotes for sh, quotes inside it escaped.
+std::string ShellQuote(const std::string& text);
+// What a shell command prints on its standard output.
+std::string ShellOutput(const std::string& command);
+// Writes DIR/Nand Store/MCU/Application.hex: a Stepper image of `bytes` bytes of `text` over
+// and over, word-addressed as the slave counts it (srec_cat's S-records of 16 bytes, made Intel
+// HEX by objcopy). "" when it worked, else what went wrong.
+std::string WriteStepperImage(const std::string& ceRoot, size_t bytes, const std::string& text);
+
 } // namespace simtest

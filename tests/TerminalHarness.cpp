@@ -13,31 +13,11 @@ namespace termtest {
 
 namespace {
 
-std::string Quote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 std::string Slurp(const std::string& path) {
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::string Output(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return out;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    pclose(pipe);
-    return out;
 }
 
 int CountOf(const std::string& line, const std::string& what) {
@@ -64,13 +44,13 @@ Tmux::~Tmux() {
 }
 
 std::string Tmux::Tool(const std::string& arguments) const {
-    return Output("LANG=C.UTF-8 tmux -L " + m_socket + " -f /dev/null " + arguments +
-                  " 2>/dev/null");
+    return simtest::ShellOutput("LANG=C.UTF-8 tmux -L " + m_socket + " -f /dev/null " + arguments +
+                                " 2>/dev/null");
 }
 
 bool Tmux::Start(const std::string& command, int cols, int rows, const std::string& cwd) {
     Tool("new-session -d -x " + std::to_string(cols) + " -y " + std::to_string(rows) + " -c " +
-         Quote(cwd) + " " + Quote(command));
+         simtest::ShellQuote(cwd) + " " + simtest::ShellQuote(command));
     return !Tool("list-panes").empty();
 }
 
@@ -86,7 +66,7 @@ void Tmux::Keys(const std::vector<std::string>& keys) const {
 }
 
 void Tmux::Type(const std::string& text) const {
-    Tool("send-keys -l " + Quote(text));
+    Tool("send-keys -l " + simtest::ShellQuote(text));
 }
 
 void Tmux::Bytes(const std::vector<unsigned char>& bytes) const {
@@ -156,18 +136,7 @@ Rig::Rig(const std::vector<std::string>& simArgs, size_t imageBytes) {
         return;
     }
     m_dir = m_sim->Dir() + "/ce";
-    const std::string mcu = m_dir + "/Nand Store/MCU";
-    // A Stepper image: srec_cat writes word-addressed S-records of 16 bytes, objcopy makes them
-    // Intel HEX, as the HEX loader's own tests make theirs.
-    char size[32];
-    std::snprintf(size, sizeof size, "0x%zx", imageBytes);
-    const std::string make = "mkdir -p " + Quote(mcu) + " && cd " + Quote(mcu) +
-                             " && srec_cat -generate 0 " + size +
-                             " -repeat-string 'Stepper test firmware. ' -o image.s19 -Motorola 2"
-                             " -Output_Block_Size 16 && objcopy -I srec -O ihex image.s19"
-                             " Application.hex && rm image.s19";
-    if (std::system(make.c_str()) != 0)
-        m_error = "srec_cat or objcopy failed (scripts/install-deps installs srecord, binutils)";
+    m_error = simtest::WriteStepperImage(m_dir, imageBytes, "Stepper test firmware. ");
 }
 
 Rig::~Rig() = default;
@@ -178,11 +147,12 @@ std::string Rig::ImagePath() const {
 
 bool Rig::StartKorvane(int cols, int rows, const std::string& port) {
     const std::string command =
-        "stty -g >" + Quote(m_dir + "/stty-before") + "; env CE_ROOT=" + Quote(m_dir) +
-        " CE_COM6=" + Quote(port.empty() ? m_sim->Path() : port) +
-        " KORVANE_LOG=" + Quote(LogPath()) + " LANG=C.UTF-8 " +
-        Quote(KORVANE_BINARY_DIR "/korvane") + "; status=$?; stty -g >" +
-        Quote(m_dir + "/stty-after") + "; echo korvane-exit=$status; exec sleep 600";
+        "stty -g >" + simtest::ShellQuote(m_dir + "/stty-before") +
+        "; env CE_ROOT=" + simtest::ShellQuote(m_dir) +
+        " CE_COM6=" + simtest::ShellQuote(port.empty() ? m_sim->Path() : port) +
+        " KORVANE_LOG=" + simtest::ShellQuote(LogPath()) + " LANG=C.UTF-8 " +
+        simtest::ShellQuote(KORVANE_BINARY_DIR "/korvane") + "; status=$?; stty -g >" +
+        simtest::ShellQuote(m_dir + "/stty-after") + "; echo korvane-exit=$status; exec sleep 600";
     return m_tmux.Start(command, cols, rows, m_dir + "/Nand Store/MCU");
 }
 

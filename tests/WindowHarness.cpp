@@ -22,26 +22,6 @@ namespace wintest {
 
 namespace {
 
-std::string Quote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string Output(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return out;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    pclose(pipe);
-    return out;
-}
-
 std::string Slurp(const std::string& path) {
     std::ifstream in(path);
     std::stringstream text;
@@ -114,9 +94,10 @@ void XServer::Launch() {
         const std::string log = m_dir + "/xvfb.log";
         std::freopen(log.c_str(), "w", stdout);
         std::freopen(log.c_str(), "a", stderr);
-        const std::string script = "echo \"$DISPLAY $XAUTHORITY\" > " + Quote(file + ".new") +
-                                   " && mv " + Quote(file + ".new") + " " + Quote(file) +
-                                   " && exec sleep 600";
+        const std::string script = "echo \"$DISPLAY $XAUTHORITY\" > " +
+                                   simtest::ShellQuote(file + ".new") + " && mv " +
+                                   simtest::ShellQuote(file + ".new") + " " +
+                                   simtest::ShellQuote(file) + " && exec sleep 600";
         execlp("xvfb-run", "xvfb-run", "-a", "-s", "-screen 0 1024x768x24 -noreset", "sh", "-c",
                script.c_str(), static_cast<char*>(nullptr));
         _exit(127);
@@ -150,22 +131,24 @@ XServer::~XServer() {
         }
     }
     if (!m_dir.empty())
-        std::system(("rm -rf " + Quote(m_dir)).c_str());
+        std::system(("rm -rf " + simtest::ShellQuote(m_dir)).c_str());
 }
 
 std::string XServer::Env() const {
-    return "DISPLAY=" + Quote(m_display) + " XAUTHORITY=" + Quote(m_auth);
+    return "DISPLAY=" + simtest::ShellQuote(m_display) +
+           " XAUTHORITY=" + simtest::ShellQuote(m_auth);
 }
 
 std::string XServer::Run(const std::string& command, int seconds) const {
-    return Output("env " + Env() + " timeout " + std::to_string(seconds) + " sh -c " +
-                  Quote(command) + " 2>/dev/null");
+    return simtest::ShellOutput("env " + Env() + " timeout " + std::to_string(seconds) + " sh -c " +
+                                simtest::ShellQuote(command) + " 2>/dev/null");
 }
 
 unsigned long XServer::WaitWindow(const std::string& cls, int ms) const {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     do {
-        const std::string found = Run("xdotool search --class " + Quote("^" + cls + "$"));
+        const std::string found =
+            Run("xdotool search --class " + simtest::ShellQuote("^" + cls + "$"));
         if (!found.empty())
             return std::strtoul(found.c_str(), nullptr, 10);
         Pause(50);
@@ -176,7 +159,7 @@ unsigned long XServer::WaitWindow(const std::string& cls, int ms) const {
 bool XServer::WaitGone(const std::string& cls, int ms) const {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     do {
-        if (Run("xdotool search --class " + Quote("^" + cls + "$")).empty())
+        if (Run("xdotool search --class " + simtest::ShellQuote("^" + cls + "$")).empty())
             return true;
         Pause(50);
     } while (std::chrono::steady_clock::now() < end);
@@ -254,14 +237,15 @@ bool XServer::Close(unsigned long window) const {
 }
 
 bool XServer::Shot(const Geometry& area, const std::string& path) const {
-    Run("import -window root -crop " + Area(area) + " +repage " + Quote(path), 20);
+    Run("import -window root -crop " + Area(area) + " +repage " + simtest::ShellQuote(path), 20);
     return !Slurp(path).empty();
 }
 
 int XServer::CountColour(const Geometry& area, const std::string& rgb) const {
-    const std::string count = Run("import -window root -crop " + Area(area) +
-                                      " +repage -depth 8 txt:- | grep -ci " + Quote(rgb),
-                                  20);
+    const std::string count =
+        Run("import -window root -crop " + Area(area) + " +repage -depth 8 txt:- | grep -ci " +
+                simtest::ShellQuote(rgb),
+            20);
     return std::atoi(count.c_str());
 }
 
@@ -276,18 +260,7 @@ Rig::Rig(const std::vector<std::string>& simArgs, size_t imageBytes) {
         return;
     }
     m_dir = m_sim->Dir() + "/ce";
-    const std::string mcu = m_dir + "/Nand Store/MCU";
-    // A Stepper image: srec_cat writes word-addressed S-records of 16 bytes, objcopy turns
-    // them into Intel HEX.
-    char size[32];
-    std::snprintf(size, sizeof size, "0x%zx", imageBytes);
-    const std::string make = "mkdir -p " + Quote(mcu) + " && cd " + Quote(mcu) +
-                             " && srec_cat -generate 0 " + size +
-                             " -repeat-string 'Window test firmware. ' -o image.s19 -Motorola 2"
-                             " -Output_Block_Size 16 && objcopy -I srec -O ihex image.s19"
-                             " Application.hex && rm image.s19";
-    if (std::system(make.c_str()) != 0)
-        m_error = "srec_cat or objcopy failed (scripts/install-deps installs srecord, binutils)";
+    m_error = simtest::WriteStepperImage(m_dir, imageBytes, "Window test firmware. ");
 }
 
 Rig::~Rig() {
@@ -303,11 +276,12 @@ bool Rig::Start(const std::string& env) {
     // Under LeakSanitizer (the sanitizer build) fontconfig's own leaks are left out.
     const std::string lsan = "LSAN_OPTIONS=suppressions=" KORVANE_SOURCE_DIR
                              "/tests/lsan-window.supp:print_suppressions=0";
-    const std::string command = "cd " + Quote(m_dir) + " && exec env -u KORVANE_UI " + m_x.Env() +
-                                " " + Quote(lsan) + " CE_ROOT=" + Quote(m_dir) +
-                                " CE_COM6=" + Quote(m_sim->Path()) + " " + env + " " +
-                                Quote(KORVANE_BINARY_DIR "/korvane") + " >" +
-                                Quote(m_dir + "/korvane.out") + " 2>&1 </dev/null";
+    const std::string command = "cd " + simtest::ShellQuote(m_dir) + " && exec env -u KORVANE_UI " +
+                                m_x.Env() + " " + simtest::ShellQuote(lsan) +
+                                " CE_ROOT=" + simtest::ShellQuote(m_dir) +
+                                " CE_COM6=" + simtest::ShellQuote(m_sim->Path()) + " " + env + " " +
+                                simtest::ShellQuote(KORVANE_BINARY_DIR "/korvane") + " >" +
+                                simtest::ShellQuote(m_dir + "/korvane.out") + " 2>&1 </dev/null";
     m_korvane = fork();
     if (m_korvane == 0) {
         execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
