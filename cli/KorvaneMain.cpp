@@ -1,0 +1,65 @@
+#include "cli/KorvaneMain.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Usage.h"
+
+#include "afxapp.h"
+#include "app/KorvaneRes.h"
+#include "korvane_version.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct COMMAND_ENTRY {
+    const char* name;
+    int (*run)(int argc, char** argv);
+};
+
+const COMMAND_ENTRY s_commands[] = {
+    {"flash", FlashCommand},
+    {"scan", ScanCommand},
+    {"station", StationCommand},
+    {"ports", PortsCommand},
+};
+
+// The dialog, as on the device; --port only says which device stands behind COM6:.
+int RunDialog(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
+            setenv("CE_COM6", argv[++i], 1);
+            continue;
+        }
+        if (std::strncmp(argv[i], "--port=", 7) == 0) {
+            setenv("CE_COM6", argv[i] + 7, 1);
+            continue;
+        }
+        std::string what = std::string("unknown option or command '") + argv[i] + "'";
+        if (std::strcmp(argv[i], "--port") == 0)
+            what = "--port needs a DEVICE";
+        return UsageError(nullptr, what.c_str());
+    }
+    return AfxWinMain(&g_korvaneModule, nullptr, nullptr, SW_SHOW);
+}
+
+} // namespace
+
+int KorvaneMain(int argc, char** argv) {
+    if (argc >= 2) {
+        if (std::strcmp(argv[1], "--version") == 0) {
+            std::printf("korvane %s\n", KORVANE_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+            std::printf("%s\n%s", KORVANE_USAGE, EXIT_STATUS_HELP);
+            return 0;
+        }
+        for (const COMMAND_ENTRY& command : s_commands) {
+            if (std::strcmp(argv[1], command.name) == 0)
+                return command.run(argc - 1, argv + 1);
+        }
+    }
+    return RunDialog(argc, argv);
+}
