@@ -14,7 +14,7 @@ const int ATTEMPTS = 3;
 
 } // namespace
 
-CFrameTransport::CFrameTransport() : m_pLink(nullptr) {}
+CFrameTransport::CFrameTransport() : m_pLink(nullptr), m_counts() {}
 
 CFrameTransport::~CFrameTransport() {}
 
@@ -54,16 +54,25 @@ DWORD CFrameTransport::Transact(CFrame* request, CFrame** reply) {
     for (int attempt = 0; attempt < ATTEMPTS && result != ERR_OK; ++attempt) {
         delete *reply;
         *reply = nullptr;
+        if (attempt > 0)
+            ++m_counts.dwRetries;
+        ++m_counts.dwRequests;
         result = m_pLink->Exchange(request, reply);
         if (result == ERR_OK)
             result = (*reply)->CheckFcs();
         if (result == ERR_OK)
             result = (*reply)->CheckStructure();
+        // Only the last attempt's code goes up; the log tells a time-out from a bad FCS or a
+        // bad structure in every attempt.
+        if (result != ERR_OK)
+            NKDbgPrintfW(L"Transact: attempt %d of %d failed: %ls (%u)", attempt + 1, ATTEMPTS,
+                         ResultCodeName(result), result);
     }
     return result;
 }
 
 DWORD CFrameTransport::Send(CFrame* request) {
     Finish(request);
+    ++m_counts.dwRequests;
     return m_pLink->Write(request);
 }

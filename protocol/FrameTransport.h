@@ -7,6 +7,13 @@
 class CFrame;
 class CSlaveLink;
 
+// What the transport has carried since it was made, for a record of an update: every request
+// written (each attempt of a Transact and each Send) and the attempts beyond a Transact's first.
+struct TRANSPORT_COUNTS {
+    DWORD dwRequests;
+    DWORD dwRetries;
+};
+
 class CFrameTransport {
 public:
     // The one transport of the process, made on first use with the link below it; null when
@@ -23,11 +30,14 @@ public:
     DWORD Transact(CFrame* request, CFrame** reply);
     DWORD Send(CFrame* request);
 
+    const TRANSPORT_COUNTS& GetCounts() const { return m_counts; }
+
 private:
     CFrameTransport();
     static void Finish(CFrame* request);
 
     CSlaveLink* m_pLink;
+    TRANSPORT_COUNTS m_counts;
 };
 
 extern CFrameTransport* g_frameTransport;

@@ -16,3 +16,7 @@ enum : DWORD {
     ERR_WRITE = 73,           // the request could not be written
     ERR_REPLY_TIMEOUT = 74,   // no opening flag of a reply arrived within the reply time-out
 };
+
+// The code's name as written above ("ERR_FCS"), for the maintainer's log; "ERR_UNKNOWN" for a
+// code not in the list.
+LPCWSTR ResultCodeName(DWORD code);

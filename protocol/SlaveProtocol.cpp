@@ -41,7 +41,7 @@ private:
 
 } // namespace
 
-CSlaveProtocol::CSlaveProtocol() : m_pTransport(nullptr) {}
+CSlaveProtocol::CSlaveProtocol() : m_pTransport(nullptr), m_dwLastStatusResult(ERR_NO_REPLY) {}
 
 CSlaveProtocol::~CSlaveProtocol() {}
 
@@ -81,6 +81,11 @@ DWORD CSlaveProtocol::Reset(BYTE address) {
 }
 
 DWORD CSlaveProtocol::GetStatus(BYTE address, BYTE* status) {
+    m_dwLastStatusResult = ReadStatus(address, status);
+    return m_dwLastStatusResult;
+}
+
+DWORD CSlaveProtocol::ReadStatus(BYTE address, BYTE* status) {
     CFrame request(REQUEST_TYPE, address, REQUEST_SUBTYPE);
     request.AddParam(PARAM_GET_STATUS, 0, 0);
     CReplyHolder reply;

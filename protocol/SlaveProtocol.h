@@ -22,10 +22,17 @@ public:
     DWORD Erase(BYTE address, WORD start);
     DWORD Program(BYTE address, WORD target, const BYTE* data, BYTE count);
 
+    // For a record of an update: the result of the last GetStatus (it tells a status read from
+    // the slave from one that never came), and the transport whose counts it reads.
+    DWORD GetLastStatusResult() const { return m_dwLastStatusResult; }
+    const CFrameTransport* GetTransport() const { return m_pTransport; }
+
 private:
     CSlaveProtocol();
+    DWORD ReadStatus(BYTE address, BYTE* status);
 
     CFrameTransport* m_pTransport;
+    DWORD m_dwLastStatusResult;
 };
 
 extern CSlaveProtocol* g_slaveProtocol;

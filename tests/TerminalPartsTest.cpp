@@ -61,28 +61,6 @@ TEST(TerminalMessageBox, WrapsBetweenWordsAndInsideLongOnes) {
     }
 }
 
-TEST(TerminalMessageBox, ButtonsAndEscByType) {
-    struct Case {
-        UINT type;
-        std::vector<int> results;
-        int esc;
-    };
-    const Case cases[] = {
-        {MB_OK, {IDOK}, IDOK},
-        {MB_ICONHAND, {IDOK}, IDOK},
-        {MB_OKCANCEL | MB_ICONHAND, {IDOK, IDCANCEL}, IDCANCEL},
-        {MB_YESNO, {IDYES, IDNO}, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.type);
-        std::vector<int> results;
-        for (const TERM_BOX_BUTTON& button : TermBoxButtons(c.type))
-            results.push_back(button.result);
-        EXPECT_EQ(results, c.results);
-        EXPECT_EQ(TermBoxEscapeResult(c.type), c.esc);
-    }
-}
-
 TEST(TerminalFolder, FoldersFirstThenFilesByNameHiddenLeftOut) {
     TempFolder temp;
     ASSERT_FALSE(temp.Path().empty());

@@ -185,26 +185,6 @@ TEST(WindowFileChooser, StartsInTheFileFolderOrTheCurrentOne) {
     EXPECT_EQ(WinChooserFolder(L"\\Nand Store\\MCU\\Application.hex"), cwd);
 }
 
-TEST(WindowMessageBox, ButtonsAndWhatEscAnswers) {
-    struct Case {
-        UINT nType;
-        std::vector<int> results;
-        int escape;
-    } cases[] = {
-        {MB_OK, {IDOK}, IDOK},
-        {MB_OK | MB_ICONHAND, {IDOK}, IDOK},
-        {MB_OKCANCEL | MB_ICONQUESTION, {IDOK, IDCANCEL}, IDCANCEL},
-        {MB_YESNO, {IDYES, IDNO}, 0}, // neither answer is Esc's to give
-    };
-    for (const Case& c : cases) {
-        std::vector<int> results;
-        for (const WIN_BOX_BUTTON& button : WinBoxButtons(c.nType))
-            results.push_back(button.result);
-        EXPECT_EQ(results, c.results) << c.nType;
-        EXPECT_EQ(WinBoxEscapeResult(c.nType), c.escape) << c.nType;
-    }
-}
-
 TEST(WindowChoice, NoWindowWithoutADisplay) {
     std::string why;
     {

@@ -104,7 +104,7 @@ int CTerminalBackEnd::MessageBox(const std::wstring& text, const std::wstring& c
     if (!hold.IsHeld()) {
         std::fprintf(stderr, "%s: %s\n", CString(caption).ToUtf8().c_str(),
                      CString(text).ToUtf8().c_str());
-        return TermBoxButtons(nType)[0].result;
+        return UiMessageBoxButtons(nType)[0].result;
     }
     const int result = TermRunMessageBox(text, caption, nType, Over(), [this] { Redraw(); });
     Redraw();

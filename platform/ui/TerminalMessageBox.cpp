@@ -20,12 +20,12 @@ struct BOX_LAYOUT {
     std::vector<TERM_RECT> buttons;
 };
 
-std::wstring ButtonText(const TERM_BOX_BUTTON& button) {
+std::wstring ButtonText(const UI_BOX_BUTTON& button) {
     return std::wstring(L"[ ") + button.label + L" ]";
 }
 
 BOX_LAYOUT Layout(const std::wstring& text, const std::wstring& caption, bool bStop,
-                  const std::vector<TERM_BOX_BUTTON>& buttons, const TERM_RECT& over) {
+                  const std::vector<UI_BOX_BUTTON>& buttons, const TERM_RECT& over) {
     const int screenCols = CTerminalScreen::Cols(), screenRows = CTerminalScreen::Rows();
     const int iconCols = bStop ? kStopCols + 2 : 0;
     const int textMax = std::max(8, std::min(kMaxTextCols, screenCols - 6 - iconCols));
@@ -58,7 +58,7 @@ BOX_LAYOUT Layout(const std::wstring& text, const std::wstring& caption, bool bS
 }
 
 void Draw(const BOX_LAYOUT& box, const std::wstring& caption, bool bStop,
-          const std::vector<TERM_BOX_BUTTON>& buttons, size_t focus) {
+          const std::vector<UI_BOX_BUTTON>& buttons, size_t focus) {
     TermDrawFrame(box.frame, caption);
     if (bStop) {
         for (int r = 0; r < kStopRows; ++r)
@@ -78,26 +78,6 @@ void Draw(const BOX_LAYOUT& box, const std::wstring& caption, bool bStop,
 }
 
 } // namespace
-
-std::vector<TERM_BOX_BUTTON> TermBoxButtons(UINT nType) {
-    switch (nType & 0x0F) {
-    case MB_OKCANCEL:
-        return {{L"OK", IDOK}, {L"Cancel", IDCANCEL}};
-    case MB_YESNO:
-        return {{L"Yes", IDYES}, {L"No", IDNO}};
-    default:
-        return {{L"OK", IDOK}};
-    }
-}
-
-int TermBoxEscapeResult(UINT nType) {
-    for (const auto& button : TermBoxButtons(nType)) {
-        if (button.result == IDCANCEL)
-            return IDCANCEL;
-    }
-    const auto buttons = TermBoxButtons(nType);
-    return buttons.size() == 1 ? buttons[0].result : 0;
-}
 
 std::vector<std::wstring> TermWrapText(const std::wstring& text, int width) {
     std::vector<std::wstring> lines;
@@ -125,7 +105,7 @@ std::vector<std::wstring> TermWrapText(const std::wstring& text, int width) {
 int TermRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT nType,
                       const TERM_RECT& over, const std::function<void()>& drawBehind) {
     const bool bStop = (nType & 0xF0) == MB_ICONHAND;
-    const std::vector<TERM_BOX_BUTTON> buttons = TermBoxButtons(nType);
+    const std::vector<UI_BOX_BUTTON> buttons = UiMessageBoxButtons(nType);
     size_t focus = 0;
     // Keys pressed before the box appeared (an Enter too many while an update ran) must not
     // answer it unread.
@@ -137,7 +117,7 @@ int TermRunMessageBox(const std::wstring& text, const std::wstring& caption, UIN
         const TERM_KEY key = CTerminalScreen::ReadKey();
         switch (key.kind) {
         case TK_LOST:
-            return TermBoxEscapeResult(nType) ? TermBoxEscapeResult(nType) : buttons[0].result;
+            return UiMessageBoxEscape(nType) ? UiMessageBoxEscape(nType) : buttons[0].result;
         case TK_RESIZE:
             drawBehind();
             break;
@@ -148,8 +128,8 @@ int TermRunMessageBox(const std::wstring& text, const std::wstring& caption, UIN
                 return buttons[focus].result;
             break;
         case TK_ESC:
-            if (TermBoxEscapeResult(nType))
-                return TermBoxEscapeResult(nType);
+            if (UiMessageBoxEscape(nType))
+                return UiMessageBoxEscape(nType);
             break;
         case TK_TAB:
         case TK_RIGHT:

@@ -5,21 +5,11 @@
 #pragma once
 
 #include "platform/ui/TerminalLayout.h"
-#include "windows.h"
+#include "platform/ui/UiMessageBox.h"
 
 #include <functional>
 #include <string>
 #include <vector>
-
-struct TERM_BOX_BUTTON {
-    const wchar_t* label;
-    int result;
-};
-
-// The buttons of an MB_ type, left to right.
-std::vector<TERM_BOX_BUTTON> TermBoxButtons(UINT nType);
-// The result of Esc: Cancel's, OK's in a box with only OK, else 0 (Esc does nothing).
-int TermBoxEscapeResult(UINT nType);
 
 // The text in lines of at most `width` columns: broken at its own line breaks, then between
 // words, and inside a word longer than a line.

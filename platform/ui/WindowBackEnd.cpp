@@ -229,7 +229,7 @@ int CWindowBackEnd::MessageBox(const std::wstring& text, const std::wstring& cap
     if (!Open()) {
         std::fprintf(stderr, "%s: %s\n", CString(caption).ToUtf8().c_str(),
                      CString(text).ToUtf8().c_str());
-        return WinBoxButtons(nType).front().result;
+        return UiMessageBoxButtons(nType).front().result;
     }
     DropTypeahead();
     const int result = WinRunMessageBox(text, caption, nType, TopWindow());

@@ -1,25 +1,5 @@
 #include "platform/ui/WindowMessageBox.h"
 
-std::vector<WIN_BOX_BUTTON> WinBoxButtons(UINT nType) {
-    switch (nType & 0x0Fu) {
-    case MB_OKCANCEL:
-        return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
-    case MB_YESNO:
-        return {{"Yes", IDYES}, {"No", IDNO}};
-    default:
-        return {{"OK", IDOK}};
-    }
-}
-
-int WinBoxEscapeResult(UINT nType) {
-    const std::vector<WIN_BOX_BUTTON> buttons = WinBoxButtons(nType);
-    for (const WIN_BOX_BUTTON& button : buttons) {
-        if (button.result == IDCANCEL)
-            return IDCANCEL;
-    }
-    return buttons.size() == 1 ? buttons[0].result : 0;
-}
-
 #ifdef KORVANE_HAVE_FLTK
 
 #include "platform/ui/WindowFont.h"
@@ -119,7 +99,7 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
                      Fl_Window* pOver) {
     const std::string utf8Text = CString(text).ToUtf8();
     const std::string utf8Caption = CString(caption).ToUtf8();
-    const std::vector<WIN_BOX_BUTTON> buttons = WinBoxButtons(nType);
+    const std::vector<UI_BOX_BUTTON> buttons = UiMessageBoxButtons(nType);
     const UINT nIcon = nType & 0xF0u;
 
     fl_font(WinFont(), WinFontSize());
@@ -140,9 +120,9 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
     std::unique_ptr<Fl_Double_Window> window(new Fl_Double_Window(cx, cy));
     window->copy_label(utf8Caption.c_str());
     window->xclass("KorvaneMessageBox");
-    BOX_STATE state{window.get(), WinBoxEscapeResult(nType)};
+    BOX_STATE state{window.get(), UiMessageBoxEscape(nType)};
     std::vector<BUTTON_TAG> tags(buttons.size());
-    ESCAPE_TAG escape{&state, WinBoxEscapeResult(nType)};
+    ESCAPE_TAG escape{&state, UiMessageBoxEscape(nType)};
     if (state.nResult == 0)
         state.nResult = buttons.front().result;
 
@@ -165,7 +145,7 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
             first = button;
         button->labelfont(WinFont());
         button->labelsize(WinFontSize());
-        button->copy_label(buttons[i].label);
+        button->copy_label(CString(buttons[i].label).ToUtf8().c_str());
         tags[i] = BUTTON_TAG{&state, buttons[i].result};
         button->callback(OnButton, &tags[i]);
         x += kButtonCx + kButtonGap;

@@ -4,22 +4,9 @@
 // OK in a box that has only OK).
 #pragma once
 
-#include "windows.h"
-#include "winuser.h"
+#include "platform/ui/UiMessageBox.h"
 
 #include <string>
-#include <vector>
-
-struct WIN_BOX_BUTTON {
-    const char* label;
-    int result;
-};
-
-// The buttons of an MB_ style, left to right.
-std::vector<WIN_BOX_BUTTON> WinBoxButtons(UINT nType);
-// What Esc or the close button answer: Cancel's result, OK's in a box with only OK, else 0
-// (they do nothing).
-int WinBoxEscapeResult(UINT nType);
 
 #ifdef KORVANE_HAVE_FLTK
 class Fl_Window;

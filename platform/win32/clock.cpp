@@ -1,6 +1,7 @@
 // The real and the virtual clock, and which one is in use.
 #include "ce_clock.h"
 #include "ce_device.h"
+#include "ce_interrupt.h"
 
 #include <cerrno>
 #include <ctime>
@@ -18,25 +19,33 @@ public:
                static_cast<uint64_t>(ts.tv_nsec) / 1000u;
     }
 
+    // An interrupted process waits no more: the wait ends as if its time had run out.
     void SleepUntilUs(uint64_t deadlineUs) override {
         for (;;) {
             const uint64_t now = NowUs();
-            if (now >= deadlineUs)
+            if (now >= deadlineUs || InterruptSignal())
                 return;
             const timespec ts = ToTimespec(deadlineUs - now);
-            nanosleep(&ts, nullptr); // an interruption comes round the loop again
+            pollfd interrupt{InterruptFd(), POLLIN, 0};
+            if (interrupt.fd >= 0)
+                ppoll(&interrupt, 1, &ts, nullptr);
+            else
+                nanosleep(&ts, nullptr); // a signal comes round the loop again
         }
     }
 
     int WaitFd(int fd, short events, uint64_t deadlineUs) override {
-        pollfd pfd{fd, events, 0};
+        pollfd pfd[2] = {{fd, events, 0}, {InterruptFd(), POLLIN, 0}};
+        const nfds_t count = pfd[1].fd >= 0 ? 2 : 1;
         for (;;) {
+            if (InterruptSignal())
+                return 0;
             const uint64_t now = NowUs();
             const timespec ts = ToTimespec(now >= deadlineUs ? 0 : deadlineUs - now);
             CountHostCall();
-            const int ready = ppoll(&pfd, 1, &ts, nullptr);
-            if (ready > 0)
-                return pfd.revents;
+            const int ready = ppoll(pfd, count, &ts, nullptr);
+            if (ready > 0 && pfd[0].revents)
+                return pfd[0].revents;
             if (ready < 0 && errno != EINTR)
                 return -1;
             if (ready == 0 && NowUs() >= deadlineUs)

@@ -15,6 +15,7 @@
 // ERROR_TIMEOUT.
 #include "winbase.h"
 #include "ce_clock.h"
+#include "ce_interrupt.h"
 #include "ce_trace.h"
 #include "comm_handle.h"
 
@@ -39,6 +40,11 @@ std::shared_ptr<ce::CommHandle> Prepare(HANDLE h, ce::CommCall call, LPCVOID buf
     }
     if (const DWORD error = handle->device->InjectedFailure(call)) {
         SetLastError(error);
+        return nullptr;
+    }
+    // An interrupted process sends nothing more to the slave.
+    if (call == ce::CommCall::WriteFile && ce::InterruptSignal()) {
+        SetLastError(ERROR_OPERATION_ABORTED);
         return nullptr;
     }
     return handle;
