@@ -1,6 +1,8 @@
 #include "cli/Usage.h"
 #include "cli/ExitCodes.h"
 
+#include <string>
+
 const char KORVANE_USAGE[] =
     "usage: korvane [--port DEVICE]                  the dialog\n"
     "       korvane flash (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"
@@ -78,7 +80,7 @@ const char PORTS_USAGE[] =
     "one COM6: opens now. --all also lists 8250 UARTs with no hardware behind them.\n";
 
 int UsageError(const char* command, const char* what) {
-    std::fprintf(stderr, "korvane%s%s: %s\nTry 'korvane%s%s --help'.\n", command ? " " : "",
-                 command ? command : "", what, command ? " " : "", command ? command : "");
+    const std::string name = command ? std::string("korvane ") + command : "korvane";
+    std::fprintf(stderr, "%s: %s (see '%s --help')\n", name.c_str(), what, name.c_str());
     return EXIT_USAGE;
 }

@@ -47,6 +47,13 @@ void CFrameTransport::Finish(CFrame* request) {
     request->Escape();
 }
 
+// A request the link could not write was not sent.
+DWORD CFrameTransport::Count(DWORD linkResult) {
+    if (linkResult != ERR_WRITE)
+        ++m_counts.dwRequests;
+    return linkResult;
+}
+
 DWORD CFrameTransport::Transact(CFrame* request, CFrame** reply) {
     *reply = nullptr;
     Finish(request);
@@ -56,8 +63,8 @@ DWORD CFrameTransport::Transact(CFrame* request, CFrame** reply) {
         *reply = nullptr;
         if (attempt > 0)
             ++m_counts.dwRetries;
-        ++m_counts.dwRequests;
         result = m_pLink->Exchange(request, reply);
+        Count(result);
         if (result == ERR_OK)
             result = (*reply)->CheckFcs();
         if (result == ERR_OK)
@@ -73,6 +80,5 @@ DWORD CFrameTransport::Transact(CFrame* request, CFrame** reply) {
 
 DWORD CFrameTransport::Send(CFrame* request) {
     Finish(request);
-    ++m_counts.dwRequests;
-    return m_pLink->Write(request);
+    return Count(m_pLink->Write(request));
 }

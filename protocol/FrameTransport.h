@@ -35,6 +35,7 @@ public:
 private:
     CFrameTransport();
     static void Finish(CFrame* request);
+    DWORD Count(DWORD linkResult);
 
     CSlaveLink* m_pLink;
     TRANSPORT_COUNTS m_counts;

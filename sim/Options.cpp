@@ -33,6 +33,7 @@ enum OptionId {
     kRefuseErase,
     kStatus,
     kBabbleAfter,
+    kOnlySlave,
     kHelp,
 };
 
@@ -60,6 +61,7 @@ const option kOptions[] = {
     {"refuse-erase", required_argument, nullptr, kRefuseErase},
     {"status", required_argument, nullptr, kStatus},
     {"babble-after", required_argument, nullptr, kBabbleAfter},
+    {"only-slave", required_argument, nullptr, kOnlySlave},
     {"help", no_argument, nullptr, kHelp},
     {nullptr, 0, nullptr, 0},
 };
@@ -190,6 +192,10 @@ bool ParseOptions(int argc, char** argv, SimOptions* o, std::string* error) {
             ok = Whole("status", arg, 0, 0xff, &n, error) &&
                  (o->behaviour.status = uint8_t(n), true);
             break;
+        case kOnlySlave:
+            ok = Whole("only-slave", arg, 0, 0xff, &n, error) &&
+                 (o->behaviour.onlySlave = int(n), true);
+            break;
         case kBabbleAfter:
             ok = Whole("babble-after", arg, 0, 1000000000, &n, error) &&
                  (o->faults.babbleAfter = long(n), true);
@@ -258,6 +264,8 @@ Faults (repeatable: the same seed and options give the same faults):
   --silent-after N     carry out and answer the first N valid requests, then nothing more
   --refuse-erase VALUE answer every Erase with VALUE (1 to 0xFFFF) and erase nothing
   --status BYTE        the status byte GetStatus reports (default 0, success)
+  --only-slave ADDRESS only this slave refuses its erases or reports that status; the others
+                       erase and report 0
   --babble-after N     after N valid requests (0: at once) send random bytes without end
   PCT is a percentage from 0 to 100, fractions allowed (2.5). Numbers take 0x for hex.
 

@@ -21,6 +21,8 @@ Answer SlaveSet::Handle(const Request& request) {
         return a;
     a.reply = true;
     a.id = static_cast<uint8_t>(request.command);
+    const bool chosen = m_behaviour.onlySlave < 0 || m_behaviour.onlySlave == request.slave;
+    const uint16_t eraseAnswer = chosen ? m_behaviour.eraseAnswer : 0;
     switch (request.command) {
     case Command::ReadData: {
         size_t count = request.readCount ? request.readCount : slave->Kind().blockBytes;
@@ -37,14 +39,14 @@ Answer SlaveSet::Handle(const Request& request) {
         slave->m_readCursor = 0;
         break;
     case Command::GetStatus:
-        a.value = {m_behaviour.status};
+        a.value = {chosen ? m_behaviour.status : uint8_t(0)};
         break;
     case Command::Erase:
         // A refused erase leaves the memory as it was.
-        if (m_behaviour.eraseAnswer == 0)
+        if (eraseAnswer == 0)
             a.bytes = slave->Erase(request.address);
-        a.value = {static_cast<uint8_t>(m_behaviour.eraseAnswer >> 8),
-                   static_cast<uint8_t>(m_behaviour.eraseAnswer & 0xff)};
+        a.value = {static_cast<uint8_t>(eraseAnswer >> 8),
+                   static_cast<uint8_t>(eraseAnswer & 0xff)};
         break;
     case Command::Program:
         slave->Program(request.address, request.data.data(), request.data.size());

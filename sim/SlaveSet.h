@@ -13,6 +13,7 @@ namespace ksim {
 struct SlaveBehaviour {
     uint16_t eraseAnswer = 0; // 0 erases; anything else refuses the erase with that answer
     uint8_t status = 0;       // what GetStatus reports
+    int onlySlave = -1;       // the one slave that behaves so; -1: every slave
 };
 
 struct Answer {

@@ -1,0 +1,34 @@
+// The record of one slave's update: what the board got and how it ended, one JSON object on
+// one line (JSON Lines), made by the command layer from what the dialog showed, what the
+// loader gives for the file and what the transport counted.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct FLASH_RECORD {
+    std::string time; // the start, UTC, ISO 8601 with milliseconds
+    std::string host;
+    std::string port;                  // the device path opened
+    std::optional<std::string> portId; // its /dev/serial/by-path or by-id name
+    bool od = false;
+    uint8_t slave = 0;
+    std::string file; // as given
+    std::optional<int64_t> fileBytes;
+    std::optional<std::string> fileSha256;
+    std::optional<int64_t> start, end, blocks; // the loader's range and the blocks it needs
+    int64_t exchanges = 0;                     // requests written, every attempt counted
+    int64_t retries = 0;                       // attempts beyond the first
+    std::optional<int64_t> status;             // the slave's status byte, when it gave one
+    std::string result;                        // the last status text shown, or "interrupted"
+    int exit = 0;
+    double seconds = 0;
+};
+
+std::string RecordJson(const FLASH_RECORD& record);
+
+// What the file holds, as the record tells it: its size and SHA-256, and the range the loader
+// gives it in the target's mode. Fields stay empty where the file cannot be read or the loader
+// gives no range.
+void DescribeFile(const std::string& file, bool od, FLASH_RECORD* record);

@@ -1,0 +1,153 @@
+#include "cli/HeadlessFlash.h"
+#include "cli/ExitCodes.h"
+#include "cli/StackRelease.h"
+#include "cli/UpdateOutcome.h"
+
+#include "afxapp.h"
+#include "afxstr.h"
+#include "app/KorvaneRes.h"
+#include "app/resource.h"
+#include "ce_interrupt.h"
+#include "ce_namespace.h"
+#include "platform/host/host.h"
+#include "platform/ui/HeadlessBackEnd.h"
+#include "protocol/FrameTransport.h"
+#include "protocol/ResultCodes.h"
+#include "protocol/SlaveProtocol.h"
+
+#include <chrono>
+#include <cwchar>
+#include <cwctype>
+
+namespace {
+
+// What the transport has carried so far; zeros while there is no stack.
+TRANSPORT_COUNTS CountsNow() {
+    TRANSPORT_COUNTS counts = {0, 0};
+    if (g_slaveProtocol != nullptr && g_slaveProtocol->GetTransport() != nullptr)
+        counts = g_slaveProtocol->GetTransport()->GetCounts();
+    return counts;
+}
+
+bool SameNoCase(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// The list entry an operator picks for a slave: the one whose text names it ("0x1C").
+int EntryOf(const CUiControl& list, uint8_t slave) {
+    wchar_t text[8];
+    std::swprintf(text, 8, L"0x%02X", static_cast<unsigned>(slave));
+    for (int i = 0; i < list.GetCount(); ++i) {
+        if (SameNoCase(list.GetItem(i)->text, text))
+            return i;
+    }
+    return -1;
+}
+
+// The slave's status byte, when the update read one: 0 for a success, N for "Update failed!
+// Error N" after a GetStatus that answered.
+std::optional<int64_t> StatusOf(const std::wstring& status) {
+    if (status == STATUS_UPDATE_SUCCEEDED)
+        return 0;
+    const size_t prefix = std::wcslen(STATUS_UPDATE_FAILED);
+    if (status.compare(0, prefix, STATUS_UPDATE_FAILED) != 0 || g_slaveProtocol == nullptr ||
+        g_slaveProtocol->GetLastStatusResult() != ERR_OK)
+        return std::nullopt;
+    return std::wcstol(status.c_str() + prefix, nullptr, 10);
+}
+
+// Passes on what the dialog shows: each new status text, each box's text, the progress bar.
+class CShowRelay : public IUiShowListener {
+public:
+    explicit CShowRelay(IFlashObserver& observer) : m_observer(observer) {}
+
+    void OnControlShown(const CUiControl& control) override {
+        if (ce::InterruptSignal())
+            return; // what an interrupted update shows is no news
+        if (control.GetId() == IDC_STATUS && control.GetText() != m_status) {
+            m_status = control.GetText();
+            m_observer.OnShown(m_status);
+        } else if (control.GetId() == IDC_PROGRESS) {
+            m_observer.OnProgress(control.GetPos() - control.GetLower(),
+                                  control.GetUpper() - control.GetLower());
+        }
+    }
+    void OnMessageBoxShown(const std::wstring& text, UINT /*nType*/) override {
+        if (!ce::InterruptSignal())
+            m_observer.OnShown(text);
+    }
+
+    // A new update: its first status text is news even if the last one said the same.
+    void Restart() { m_status.clear(); }
+
+private:
+    IFlashObserver& m_observer;
+    std::wstring m_status;
+};
+
+} // namespace
+
+int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
+    ce::CatchInterrupts();
+    CShowRelay relay(observer);
+    CHeadlessBackEnd backEnd(relay);
+    int firstFailure = EXIT_UPDATED;
+
+    backEnd.OnNextDialog([&](CUiDialog& dialog) {
+        dialog.Click(options.od ? IDC_OD : IDC_STEPPER);
+        dialog.Type(IDC_FILENAME, CString(options.file.c_str()).GetString());
+        for (uint8_t slave : SlavesOf(options)) {
+            if (ce::InterruptSignal())
+                break;
+            FLASH_RECORD record;
+            record.time = host::UtcNowIso8601();
+            record.host = host::HostName();
+            record.port = ce::HostPathFor(L"COM6:");
+            record.od = options.od;
+            record.slave = slave;
+            record.file = options.file;
+            DescribeFile(options.file, options.od, &record);
+            if (!options.od &&
+                !dialog.Select(IDC_SLAVE_ADDRESS,
+                               EntryOf(*dialog.FindControl(IDC_SLAVE_ADDRESS), slave)))
+                break; // the dialog offers no such entry: nothing to click for it
+            observer.OnSlaveStart(record);
+
+            relay.Restart();
+            const TRANSPORT_COUNTS before = CountsNow();
+            const auto started = std::chrono::steady_clock::now();
+            dialog.Click(IDC_FLASH);
+            const TRANSPORT_COUNTS after = CountsNow();
+            record.seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            record.exchanges = after.dwRequests - before.dwRequests;
+            record.retries = after.dwRetries - before.dwRetries;
+
+            const std::wstring status = dialog.FindControl(IDC_STATUS)->GetText();
+            if (ce::InterruptSignal()) {
+                record.result = "interrupted";
+                record.exit = EXIT_INTERRUPTED;
+            } else {
+                record.result = CString(status).ToUtf8();
+                record.exit = ExitCodeOfStatus(status);
+                record.status = StatusOf(status);
+            }
+            observer.OnSlaveEnd(record);
+            if (record.exit != EXIT_UPDATED && firstFailure == EXIT_UPDATED)
+                firstFailure = record.exit;
+            if (FailsEverySlave(record.exit) || record.exit == EXIT_INTERRUPTED)
+                break;
+        }
+    });
+    AfxWinMain(&g_korvaneModule, nullptr, nullptr, SW_SHOW);
+    ReleaseProtocolStack();
+    if (ce::InterruptSignal())
+        return EXIT_INTERRUPTED;
+    return firstFailure;
+}
