@@ -34,6 +34,7 @@ enum OptionId {
     kStatus,
     kBabbleAfter,
     kHelp,
+    kVersion,
 };
 
 const option kOptions[] = {
@@ -61,6 +62,7 @@ const option kOptions[] = {
     {"status", required_argument, nullptr, kStatus},
     {"babble-after", required_argument, nullptr, kBabbleAfter},
     {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -198,6 +200,9 @@ bool ParseOptions(int argc, char** argv, SimOptions* o, std::string* error) {
         case kHelp:
             o->help = true;
             break;
+        case kVersion:
+            o->version = true;
+            break;
         case ':':
             *error = std::string(name) + " needs a value";
             return false;
@@ -262,6 +267,7 @@ Faults (repeatable: the same seed and options give the same faults):
   PCT is a percentage from 0 to 100, fractions allowed (2.5). Numbers take 0x for hex.
 
   -h, --help           this text
+  --version            the version
 
 ReadData without a value reads one block (64 or 128 bytes) at a read cursor that starts at 0,
 moves on with each read and goes back to 0 on Reset; with a 16-bit address it reads a block
