@@ -50,7 +50,12 @@ install(FILES README.md docs/record.md packaging/copyright
 install(FILES docs/korvane-window.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 # The programs are defined after the optional parts are read: install them once they exist.
+# (A fuzzing build makes neither.)
 function(korvane_install_programs)
-    install(TARGETS korvane korvane-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    foreach(program korvane korvane-sim)
+        if(TARGET ${program})
+            install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+        endif()
+    endforeach()
 endfunction()
 cmake_language(DEFER CALL korvane_install_programs)

@@ -26,6 +26,9 @@ include(CPack)
 # The package, the desktop entry and the manual pages, checked in CTest (skipped, with the
 # reason, where a tool they need is missing).
 function(korvane_package_tests)
+    if(NOT TARGET korvane OR NOT TARGET korvane-sim)
+        return()
+    endif()
     set(check ${PROJECT_SOURCE_DIR}/packaging/check)
     add_test(NAME Package.Deb
              COMMAND ${check} deb ${PROJECT_BINARY_DIR} ${PROJECT_VERSION} ${CMAKE_CPACK_COMMAND})
