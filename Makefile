@@ -1,5 +1,5 @@
 # Korvane: the two commands that matter are `make demo` and `make test`.
-.PHONY: all deps build test test-sanitize fuzz-build fuzz-smoke fuzz bench demo format clean
+.PHONY: all deps build test test-sanitize fuzz-build fuzz-smoke fuzz bench demo install deb format clean
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
@@ -50,6 +50,16 @@ bench: build
 # The dialog in this terminal against korvane-sim on a pty; see scripts/demo.
 demo: build
 	@scripts/demo $(BUILD)
+
+# Installs below PREFIX (and DESTDIR, when set): make install PREFIX=$$HOME/.local
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package $(BUILD)/korvane_VERSION_amd64.deb, checked by lintian where it is installed.
+deb: build
+	cd $(BUILD) && cpack -G DEB
+	@if command -v lintian >/dev/null; then lintian --fail-on error $(BUILD)/korvane_*.deb; fi
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -26,6 +26,10 @@ const DLGINITRESOURCE s_korvaneInit[] = {
 
 const DLGRESOURCE* const s_korvaneDialogs[] = {&g_dlgKorvane};
 
+const ICONRESOURCE s_korvaneIcons[] = {
+    {IDR_MAINFRAME, g_korvaneIconPng, g_korvaneIconPngSize},
+};
+
 } // namespace
 
 const DLGRESOURCE g_dlgKorvane = {
@@ -48,4 +52,6 @@ const DLGRESOURCE g_dlgKorvane = {
 const RESOURCE_MODULE g_korvaneModule = {
     s_korvaneDialogs,
     sizeof(s_korvaneDialogs) / sizeof(s_korvaneDialogs[0]),
+    s_korvaneIcons,
+    sizeof(s_korvaneIcons) / sizeof(s_korvaneIcons[0]),
 };

@@ -35,6 +35,7 @@ enum OptionId {
     kBabbleAfter,
     kOnlySlave,
     kHelp,
+    kVersion,
 };
 
 const option kOptions[] = {
@@ -63,6 +64,7 @@ const option kOptions[] = {
     {"babble-after", required_argument, nullptr, kBabbleAfter},
     {"only-slave", required_argument, nullptr, kOnlySlave},
     {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -204,6 +206,9 @@ bool ParseOptions(int argc, char** argv, SimOptions* o, std::string* error) {
         case kHelp:
             o->help = true;
             break;
+        case kVersion:
+            o->version = true;
+            break;
         case ':':
             *error = std::string(name) + " needs a value";
             return false;
@@ -270,6 +275,7 @@ Faults (repeatable: the same seed and options give the same faults):
   PCT is a percentage from 0 to 100, fractions allowed (2.5). Numbers take 0x for hex.
 
   -h, --help           this text
+  --version            the version
 
 ReadData without a value reads one block (64 or 128 bytes) at a read cursor that starts at 0,
 moves on with each read and goes back to 0 on Reset; with a 16-bit address it reads a block

@@ -19,6 +19,7 @@ struct SimOptions {
     unsigned frameGapMs = 50; // a request silent for this long mid-frame is cut off; 0: never
     bool exitOnClose = false;
     bool help = false;
+    bool version = false;
     SlaveBehaviour behaviour;
     FaultOptions faults;
 };

@@ -5,6 +5,8 @@
 #include "sim/RequestLog.h"
 #include "sim/Simulator.h"
 
+#include "korvane_version.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -41,6 +43,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(ksim::HelpText(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("korvane-sim %s\n", KORVANE_VERSION);
         return 0;
     }
 

@@ -36,7 +36,7 @@ const DLGINITRESOURCE s_init[] = {
 const DLGRESOURCE s_dialog = {IDD_TEST, L"Test", 0, 0,       100, 100,    L"System",
                               8,        0,       0, s_items, 8,   s_init, 3};
 const DLGRESOURCE* const s_dialogs[] = {&s_dialog};
-const RESOURCE_MODULE s_module = {s_dialogs, 1};
+const RESOURCE_MODULE s_module = {s_dialogs, 1, nullptr, 0};
 
 class CTestDlg : public CDialog {
 public:

@@ -1,6 +1,7 @@
 // korvane-sim's line: the pty path and its link, pacing at a baud rate, processing delays, and
 // a clean end with its dumps on a signal or when the host closes the line.
 #include "SimHarness.h"
+#include "korvane_version.h"
 
 #include <gtest/gtest.h>
 
@@ -205,8 +206,11 @@ TEST(SimLine, RefusesBadOptionsAndDocumentsEveryOption) {
           "--frame-gap",    "--exit-on-close", "--log",          "--hex-dir",  "--seed",
           "--lose",         "--corrupt-byte",  "--corrupt-fcs",  "--noise ",   "--noise-bytes",
           "--split ",       "--split-ms",      "--delay ",       "--delay-ms", "--silent-after",
-          "--refuse-erase", "--status",        "--babble-after", "--help"})
+          "--refuse-erase", "--status",        "--babble-after", "--help",     "--version"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
+    std::string version;
+    ASSERT_EQ(RunBare({"--version"}, &version), 0);
+    EXPECT_EQ(version, std::string("korvane-sim ") + KORVANE_VERSION + "\n");
 }
 
 TEST(SimLine, StandsInForABoardOnAGivenSerialDevice) {

@@ -135,6 +135,10 @@ TEST(WindowScreen, FlashesStepperSlaveWithTheKeyboard) {
     Rig rig({"--baud", "115200"}, 0x800);
     Shown shown;
     START(rig, shown);
+    // The window carries the dialog's icon, the program's 48 px icon (IDR_MAINFRAME).
+    const std::string icon =
+        rig.X().Run("xprop -id " + std::to_string(shown.window) + " _NET_WM_ICON");
+    EXPECT_NE(icon.find("Icon (48 x 48)"), std::string::npos) << icon.substr(0, 200);
     rig.X().Keys(shown.window, {"Tab", "Tab", "Tab", "Down", "shift+Tab", "shift+Tab", "space"});
     const unsigned long box = rig.X().WaitWindow(kBoxClass, kUpdateMs);
     ASSERT_NE(box, 0u) << rig.Output();

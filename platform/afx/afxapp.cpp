@@ -1,6 +1,7 @@
 #include "afxapp.h"
 
 #include "platform/ui/BackEndChoice.h"
+#include "platform/ui/DialogResource.h"
 
 #include <cerrno>
 
@@ -47,8 +48,8 @@ int CWinApp::Run() {
     return ExitInstance();
 }
 
-HICON CWinApp::LoadIcon(UINT /*nIDResource*/) const {
-    return nullptr;
+HICON CWinApp::LoadIcon(UINT nIDResource) const {
+    return FindIconResource(AfxGetResourceHandle(), nIDResource);
 }
 
 CWinApp* AfxGetApp() {

@@ -15,7 +15,7 @@ public:
     virtual int ExitInstance();
     virtual int Run();
 
-    // The module holds no icons: a missing icon loads as null.
+    // The icon from the resource module (AfxGetResourceHandle); a missing icon loads as null.
     HICON LoadIcon(UINT nIDResource) const;
 
     CWnd* m_pMainWnd = nullptr;

@@ -9,3 +9,13 @@ const DLGRESOURCE* FindDialogResource(HINSTANCE hModule, UINT nIDTemplate) {
     }
     return nullptr;
 }
+
+HICON FindIconResource(HINSTANCE hModule, UINT nIDIcon) {
+    if (!hModule)
+        return nullptr;
+    for (UINT i = 0; i < hModule->iconCount; ++i) {
+        if (hModule->icons[i].id == nIDIcon)
+            return &hModule->icons[i];
+    }
+    return nullptr;
+}

@@ -35,11 +35,22 @@ struct DLGRESOURCE {
     UINT initCount;
 };
 
+// An icon, as a PNG file holds it (one size: a window manager scales it for its uses).
+struct ICONRESOURCE {
+    WORD id;
+    const unsigned char* png;
+    UINT pngSize;
+};
+
 // The resources of one module; a module handle (HINSTANCE) points at them.
 struct RESOURCE_MODULE {
     const DLGRESOURCE* const* dialogs;
     UINT dialogCount;
+    const ICONRESOURCE* icons; // may be null
+    UINT iconCount;
 };
 
 // The template with the given id in the module, or null.
 const DLGRESOURCE* FindDialogResource(HINSTANCE hModule, UINT nIDTemplate);
+// The icon with the given id in the module, or null (an icon handle points at it).
+HICON FindIconResource(HINSTANCE hModule, UINT nIDIcon);

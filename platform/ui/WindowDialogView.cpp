@@ -12,6 +12,7 @@
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Input_Choice.H>
 #include <FL/Fl_Output.H>
+#include <FL/Fl_PNG_Image.H>
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/fl_draw.H>
@@ -56,6 +57,15 @@ void SetLabel(Fl_Widget* pWidget, const std::wstring& text) {
     }
 }
 
+// The dialog's big icon becomes the window's, for the window manager's caption and task bar.
+void SetWindowIcon(Fl_Window& window, HICON hIcon) {
+    if (!hIcon)
+        return;
+    Fl_PNG_Image image("icon", hIcon->png, static_cast<int>(hIcon->pngSize));
+    if (!image.fail())
+        window.icon(&image); // the window keeps a copy
+}
+
 } // namespace
 
 CWindowDialogView::CWindowDialogView(CUiDialog& dialog) : m_dialog(dialog) {
@@ -69,6 +79,7 @@ CWindowDialogView::CWindowDialogView(CUiDialog& dialog) : m_dialog(dialog) {
     m_window.reset(new Fl_Double_Window(m_place.cx, m_place.cy));
     m_window->copy_label(Utf8(dialog.GetCaption()).c_str());
     m_window->xclass("Korvane");
+    SetWindowIcon(*m_window, dialog.GetIcon(TRUE));
     const auto& controls = dialog.GetControls();
     m_menus.resize(controls.size());
     for (size_t i = 0; i < controls.size(); ++i)

@@ -4,9 +4,9 @@
 
 #include "windows.h"
 
-struct UI_WINDOW;              // a dialog or one of its controls, kept by platform/ui
-typedef UI_WINDOW* HWND;       // a window is known by its state in the dialog layer
-typedef struct HICON__* HICON; // no icon resources exist on this host: always null
+struct UI_WINDOW;                         // a dialog or one of its controls, kept by platform/ui
+typedef UI_WINDOW* HWND;                  // a window is known by its state in the dialog layer
+typedef const struct ICONRESOURCE* HICON; // an icon is known by its resource
 typedef const struct RESOURCE_MODULE* HINSTANCE; // a module is known by its resources
 typedef UINT_PTR DWORD_PTR;
 typedef LONG LRESULT;

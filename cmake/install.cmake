@@ -1,0 +1,61 @@
+# What `cmake --install` (and so `make install` and the Debian package) puts where: the two
+# programs, the HEX comparison helper, the manual pages, the desktop entry, the icon and the
+# documentation. The manual pages are built from their scdoc sources in man/.
+include(GNUInstallDirs)
+
+find_program(KORVANE_SCDOC scdoc)
+find_program(KORVANE_GZIP gzip)
+if(NOT KORVANE_SCDOC OR NOT KORVANE_GZIP)
+    message(FATAL_ERROR "scdoc and gzip build the manual pages: install scdoc (scripts/install-deps)")
+endif()
+
+# man/NAME.SECTION.scd becomes build/man/NAME.SECTION (to read with man -l) and, compressed as
+# Debian wants it, NAME.SECTION.gz to install.
+file(GLOB KORVANE_MAN_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/man/*.scd)
+set(KORVANE_MAN_PAGES)
+foreach(src ${KORVANE_MAN_SOURCES})
+    get_filename_component(page ${src} NAME_WLE)
+    set(out ${PROJECT_BINARY_DIR}/man/${page})
+    add_custom_command(OUTPUT ${out} ${out}.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+        COMMAND sh -c "\"$0\" < \"$1\" > \"$2\" && \"$3\" -9nc \"$2\" > \"$2.gz\""
+                ${KORVANE_SCDOC} ${src} ${out} ${KORVANE_GZIP}
+        DEPENDS ${src} VERBATIM)
+    list(APPEND KORVANE_MAN_PAGES ${out})
+    string(REGEX REPLACE "^.*\\.([0-9])$" "\\1" section ${page})
+    install(FILES ${out}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endforeach()
+add_custom_target(man ALL DEPENDS ${KORVANE_MAN_PAGES} ${KORVANE_ICON_PNG})
+
+# The Debian changelog, from the project's version; its date follows SOURCE_DATE_EPOCH.
+set(KORVANE_PACKAGE_MAINTAINER "Korvane developers <korvane@example.org>"
+    CACHE STRING "The package's maintainer, as Debian writes it")
+string(TIMESTAMP KORVANE_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(packaging/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+    COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$1.gz\"" ${KORVANE_GZIP}
+            ${PROJECT_BINARY_DIR}/packaging/changelog
+    DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog VERBATIM)
+add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+
+install(PROGRAMS scripts/hex-match DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME korvane-hex-match)
+install(FILES packaging/korvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES packaging/korvane.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${KORVANE_ICON_PNG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
+install(FILES README.md docs/record.md packaging/copyright
+              ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README's picture, where its link finds it.
+install(FILES docs/korvane-window.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+
+# The programs are defined after the optional parts are read: install them once they exist.
+# (A fuzzing build makes neither.)
+function(korvane_install_programs)
+    foreach(program korvane korvane-sim)
+        if(TARGET ${program})
+            install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+        endif()
+    endforeach()
+endfunction()
+cmake_language(DEFER CALL korvane_install_programs)
