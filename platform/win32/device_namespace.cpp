@@ -114,7 +114,7 @@ std::shared_ptr<CommDevice> OpenDevice(const std::wstring& name, bool exclusive,
     if (!device)
         TellWhyNotOpened(upper, path, cause);
     else if (!device->IsTerminal())
-        TellWhyNotOpened(upper, path, ENOTTY); // the first serial call is the one that fails
+        TellWhyNotOpened(upper, path, cause); // the first serial call is the one that fails
     return device;
 }
 

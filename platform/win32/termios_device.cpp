@@ -58,6 +58,8 @@ std::shared_ptr<TermiosDevice> TermiosDevice::Open(const std::string& path, bool
     }
     termios tio;
     const bool terminal = tcgetattr(fd, &tio) == 0;
+    // ENOTTY for a file; EIO for a UART port with no UART behind it.
+    *cause = terminal ? 0 : errno;
     if (exclusive) {
         // The advisory lock keeps out programs that honour it and, unlike TIOCEXCL, holds
         // against root and against a second open in this process.

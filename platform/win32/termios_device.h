@@ -16,6 +16,7 @@ public:
     // Opens path for reading and writing; exclusive takes TIOCEXCL and an advisory lock
     // (flock), given back on Close. Null with *error when the path cannot be opened or
     // someone else holds it; *cause then holds the errno (EWOULDBLOCK: another holds the lock).
+    // A path that opens but is no terminal gives a device with *cause telling why it is not.
     static std::shared_ptr<TermiosDevice> Open(const std::string& path, bool exclusive,
                                                DWORD* error, int* cause);
     ~TermiosDevice() override;
