@@ -1,7 +1,163 @@
+// korvane ports [--all] [--json]: the serial ports of this machine, one line (or one JSON
+// object) each, with the one COM6: opens marked.
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "cli/Usage.h"
 
-// Not built yet.
-int PortsCommand(int /*argc*/, char** /*argv*/) {
-    return UsageError("ports", "not available yet");
+#include "ce_namespace.h"
+#include "serial_ports.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+// Bytes of a valid UTF-8 sequence starting at text[i], or 0.
+size_t Utf8Length(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    for (size_t k = 1; k < length; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+    // No overlong forms, no surrogates, nothing past U+10FFFF.
+    if ((lead == 0xE0 && byte(i + 1) < 0xA0) || (lead == 0xED && byte(i + 1) > 0x9F) ||
+        (lead == 0xF0 && byte(i + 1) < 0x90) || (lead == 0xF4 && byte(i + 1) > 0x8F))
+        return 0;
+    return length;
+}
+
+// A JSON string; bytes that are not UTF-8 (a device's own strings may hold anything) become
+// U+FFFD.
+std::string JsonString(const std::string& text) {
+    std::string json = "\"";
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t length = Utf8Length(text, i);
+        if (length == 0) {
+            json += "\\ufffd";
+            ++i;
+        } else if (c == '"' || c == '\\') {
+            json += '\\';
+            json += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            json += escaped;
+            ++i;
+        } else {
+            json.append(text, i, length);
+            i += length;
+        }
+    }
+    return json + "\"";
+}
+
+std::string JsonOrNull(const std::string& text) {
+    return text.empty() ? "null" : JsonString(text);
+}
+
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string json = "[";
+    for (size_t i = 0; i < items.size(); ++i)
+        json += (i ? "," : "") + JsonString(items[i]);
+    return json + "]";
+}
+
+std::string JsonPort(const ce::SerialPort& port) {
+    return "{\"device\":" + JsonString(port.device) + ",\"by_id\":" + JsonList(port.byId) +
+           ",\"by_path\":" + JsonList(port.byPath) + ",\"driver\":" + JsonOrNull(port.driver) +
+           ",\"vid\":" + JsonOrNull(port.vid) + ",\"pid\":" + JsonOrNull(port.pid) +
+           ",\"manufacturer\":" + JsonOrNull(port.manufacturer) +
+           ",\"product\":" + JsonOrNull(port.product) + ",\"serial\":" + JsonOrNull(port.serial) +
+           ",\"access\":" + (port.access ? "true" : "false") +
+           ",\"busy_pid\":" + (port.busyPid > 0 ? std::to_string(port.busyPid) : "null") +
+           ",\"com6\":" + (port.com6 ? "true" : "false") + "}";
+}
+
+// /dev/ttyUSB0: ftdi_sio, USB 0403:6001, FTDI FT232R USB UART, serial A1B2C3, read-write,
+// by-id /dev/serial/by-id/..., by-path /dev/serial/by-path/... <- COM6:
+std::string TextPort(const ce::SerialPort& port) {
+    std::vector<std::string> parts;
+    parts.push_back(port.driver.empty() ? "unknown driver" : port.driver);
+    if (!port.hasUart)
+        parts.push_back("no UART behind it");
+    if (!port.vid.empty())
+        parts.push_back("USB " + port.vid + ":" + (port.pid.empty() ? "????" : port.pid));
+    std::string name = port.manufacturer;
+    if (!port.product.empty())
+        name += (name.empty() ? "" : " ") + port.product;
+    if (!name.empty())
+        parts.push_back(name);
+    if (!port.serial.empty())
+        parts.push_back("serial " + port.serial);
+    parts.push_back(port.access ? "read-write" : "not readable and writable by this user");
+    if (port.busyPid > 0)
+        parts.push_back("in use by process " + std::to_string(port.busyPid) +
+                        (port.busyName.empty() ? "" : " (" + port.busyName + ")"));
+    for (const std::string& link : port.byId)
+        parts.push_back("by-id " + link);
+    for (const std::string& link : port.byPath)
+        parts.push_back("by-path " + link);
+    std::string line = port.device + ":";
+    for (size_t i = 0; i < parts.size(); ++i)
+        line += (i ? ", " : " ") + parts[i];
+    return port.com6 ? line + " <- COM6:" : line;
+}
+
+// Where COM6: leads when it is none of the ports listed (a pty, a missing node).
+std::string Com6Elsewhere() {
+    const std::string path = ce::HostPathFor(L"COM6:");
+    struct stat node;
+    if (stat(path.c_str(), &node) != 0)
+        return "COM6: " + path + " does not exist";
+    return "COM6: opens " + path;
+}
+
+} // namespace
+
+int PortsCommand(int argc, char** argv) {
+    bool all = false;
+    bool json = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--all") == 0) {
+            all = true;
+        } else if (std::strcmp(argv[i], "--json") == 0) {
+            json = true;
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(PORTS_USAGE, stdout);
+            return 0;
+        } else {
+            const std::string what = std::string("unknown option '") + argv[i] + "'";
+            return UsageError("ports", what.c_str());
+        }
+    }
+    const std::vector<ce::SerialPort> ports = ce::ListSerialPorts(all);
+    if (json) {
+        std::string out = "[";
+        for (size_t i = 0; i < ports.size(); ++i)
+            out += (i ? ",\n" : "\n") + JsonPort(ports[i]);
+        std::printf("%s%s]\n", out.c_str(), ports.empty() ? "" : "\n");
+        return 0;
+    }
+    bool com6Listed = false;
+    for (const ce::SerialPort& port : ports) {
+        std::printf("%s\n", TextPort(port).c_str());
+        com6Listed = com6Listed || port.com6;
+    }
+    if (ports.empty())
+        std::printf("No serial ports.\n");
+    if (!com6Listed)
+        std::printf("%s\n", Com6Elsewhere().c_str());
+    return 0;
 }

@@ -75,9 +75,13 @@ const char STATION_USAGE[] =
 const char PORTS_USAGE[] =
     "usage: korvane ports [--all] [--json]\n"
     "\n"
-    "Lists the serial ports of this machine: the device, its /dev/serial names, the driver,\n"
-    "the USB identity, whether this user may open it, whether a process holds it, and which\n"
-    "one COM6: opens now. --all also lists 8250 UARTs with no hardware behind them.\n";
+    "Lists the serial ports of this machine, one line each: the device, its /dev/serial\n"
+    "by-id and by-path names, the driver, the USB identity, whether this user may open it,\n"
+    "whether a process holds it, and \"<- COM6:\" at the one COM6: opens now.\n"
+    "\n"
+    "  --all    also list UARTs that the kernel reserved with no hardware behind them\n"
+    "  --json   one JSON array of objects with the keys device, by_id, by_path, driver,\n"
+    "           vid, pid, manufacturer, product, serial, access, busy_pid and com6\n";
 
 int UsageError(const char* command, const char* what) {
     const std::string name = command ? std::string("korvane ") + command : "korvane";

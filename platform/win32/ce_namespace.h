@@ -4,7 +4,9 @@
 // and everything above it run unchanged). Otherwise "COMn:" (any case) opens a host terminal:
 // the path in the environment variable CE_COMn when it is set, e.g.
 // CE_COM6=/dev/serial/by-id/usb-FTDI_..., else /dev/ttyS<n-1> (COM1: is /dev/ttyS0; COM0:
-// has no default and needs CE_COM0). Any other name is missing (ERROR_FILE_NOT_FOUND).
+// has no default and needs CE_COM0; /dev is DevRoot(), host_roots.h). Any other name is
+// missing (ERROR_FILE_NOT_FOUND). A host terminal that does not open, or opens but is no
+// terminal, has its reason written to the console output (port_open_reason.h).
 //
 //     auto device = std::make_shared<ce::MemoryDevice>();
 //     ce::ScopedDevice com6(L"COM6:", device);   // CreateFileW(L"COM6:") now opens it

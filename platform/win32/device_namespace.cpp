@@ -1,7 +1,12 @@
 // Registered devices and the mapping of COMn: onto host terminals.
 #include "ce_namespace.h"
+#include "conio.h"
+#include "host_roots.h"
+#include "port_open_reason.h"
 #include "termios_device.h"
+#include "wcrt.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cwctype>
 #include <map>
@@ -40,6 +45,13 @@ long PortNumberOf(const std::wstring& upper) {
     return number;
 }
 
+// The reason a host port did not open goes to the console output, as the port's other
+// messages do: the log while a dialog owns the screen, standard error otherwise. The caller
+// still sees only the failure.
+void TellWhyNotOpened(const std::wstring& port, const std::string& path, int err) {
+    _cprintf("%s\n", PortOpenReason(WideToUtf8(port), path, err).c_str());
+}
+
 } // namespace
 
 void RegisterDevice(const std::wstring& name, std::shared_ptr<CommDevice> device) {
@@ -70,7 +82,7 @@ std::string HostPathFor(const std::wstring& name) {
         return mapped;
     if (number == 0)
         return "";
-    return "/dev/ttyS" + std::to_string(number - 1);
+    return DevRoot() + "/ttyS" + std::to_string(number - 1);
 }
 
 std::shared_ptr<CommDevice> OpenDevice(const std::wstring& name, bool exclusive, DWORD* error,
@@ -88,13 +100,22 @@ std::shared_ptr<CommDevice> OpenDevice(const std::wstring& name, bool exclusive,
         *description = "memory";
         return registered;
     }
-    const std::string path = HostPathFor(name);
+    const std::wstring upper = Normalised(name);
+    const std::string path = HostPathFor(upper);
     if (path.empty()) {
         *error = ERROR_FILE_NOT_FOUND;
+        if (PortNumberOf(upper) >= 0)
+            TellWhyNotOpened(upper, path, ENOENT);
         return nullptr;
     }
     *description = path;
-    return TermiosDevice::Open(path, exclusive, error);
+    int cause = 0;
+    auto device = TermiosDevice::Open(path, exclusive, error, &cause);
+    if (!device)
+        TellWhyNotOpened(upper, path, cause);
+    else if (!device->IsTerminal())
+        TellWhyNotOpened(upper, path, cause); // the first serial call is the one that fails
+    return device;
 }
 
 } // namespace ce

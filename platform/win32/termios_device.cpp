@@ -48,19 +48,23 @@ void CountHostCall() {
 }
 
 std::shared_ptr<TermiosDevice> TermiosDevice::Open(const std::string& path, bool exclusive,
-                                                   DWORD* error) {
+                                                   DWORD* error, int* cause) {
     // No controlling terminal, and no wait for carrier on open.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        *cause = errno;
         *error = ErrorFromErrno(errno);
         return nullptr;
     }
     termios tio;
     const bool terminal = tcgetattr(fd, &tio) == 0;
+    // ENOTTY for a file; EIO for a UART port with no UART behind it.
+    *cause = terminal ? 0 : errno;
     if (exclusive) {
         // The advisory lock keeps out programs that honour it and, unlike TIOCEXCL, holds
         // against root and against a second open in this process.
         if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            *cause = errno;
             *error = errno == EWOULDBLOCK ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
             ::close(fd);
             return nullptr;

@@ -15,9 +15,10 @@ class TermiosDevice : public CommDevice {
 public:
     // Opens path for reading and writing; exclusive takes TIOCEXCL and an advisory lock
     // (flock), given back on Close. Null with *error when the path cannot be opened or
-    // someone else holds it.
+    // someone else holds it; *cause then holds the errno (EWOULDBLOCK: another holds the lock).
+    // A path that opens but is no terminal gives a device with *cause telling why it is not.
     static std::shared_ptr<TermiosDevice> Open(const std::string& path, bool exclusive,
-                                               DWORD* error);
+                                               DWORD* error, int* cause);
     ~TermiosDevice() override;
 
     void Close() override;
@@ -31,6 +32,7 @@ public:
     bool WaitWritable(uint64_t deadlineUs) override;
     DWORD BaudRate() override { return m_baudRate; }
     DWORD BitsPerByte() override { return m_bitsPerByte; }
+    bool IsTerminal() const { return m_terminal; }
 
 private:
     TermiosDevice(int fd, bool terminal, bool exclusive);
