@@ -9,6 +9,7 @@
 #include "app/resource.h"
 #include "ce_interrupt.h"
 #include "ce_namespace.h"
+#include "serial_ports.h"
 #include "platform/host/host.h"
 #include "platform/ui/HeadlessBackEnd.h"
 #include "protocol/FrameTransport.h"
@@ -109,6 +110,9 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
             record.time = host::UtcNowIso8601();
             record.host = host::HostName();
             record.port = ce::HostPathFor(L"COM6:");
+            const std::string stableName = ce::StableNameOf(record.port);
+            if (!stableName.empty())
+                record.portId = stableName;
             record.od = options.od;
             record.slave = slave;
             record.file = options.file;

@@ -4,52 +4,52 @@
 
 namespace {
 
-// The length of the UTF-8 sequence that starts at text[at], or 0 when none does.
-size_t Utf8Length(const std::string& text, size_t at) {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    const size_t length = lead < 0x80         ? 1
-                          : (lead >> 5) == 6  ? 2
-                          : (lead >> 4) == 14 ? 3
-                          : (lead >> 3) == 30 ? 4
-                                              : 0;
-    if (length == 0 || at + length > text.size())
+// Bytes of a valid UTF-8 sequence starting at text[i], or 0.
+size_t Utf8Length(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || i + length > text.size())
         return 0;
-    for (size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80)
+    for (size_t k = 1; k < length; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80)
             return 0;
-    }
+    // No overlong forms, no surrogates, nothing past U+10FFFF.
+    if ((lead == 0xE0 && byte(i + 1) < 0xA0) || (lead == 0xED && byte(i + 1) > 0x9F) ||
+        (lead == 0xF0 && byte(i + 1) < 0x90) || (lead == 0xF4 && byte(i + 1) > 0x8F))
+        return 0;
     return length;
 }
 
 } // namespace
 
 std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (size_t at = 0; at < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[at]);
-        const size_t length = Utf8Length(text, at);
-        char escaped[8];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F || length == 0) {
-            // A byte that is no UTF-8 stands as the code point of the same number.
+    std::string json = "\"";
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t length = Utf8Length(text, i);
+        if (length == 0) {
+            json += "\\ufffd";
+            ++i;
+        } else if (c == '"' || c == '\\') {
+            json += '\\';
+            json += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20) {
+            char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-            at += 1;
-            continue;
+            json += escaped;
+            ++i;
         } else {
-            out.append(text, at, length);
-            at += length;
-            continue;
+            json.append(text, i, length);
+            i += length;
         }
-        ++at;
     }
-    return out + "\"";
+    return json + "\"";
 }
 
 void JsonObject::Key(const char* key) {

@@ -5,8 +5,9 @@
 #include <optional>
 #include <string>
 
-// A JSON string literal, quotes included; control characters and bytes that are no UTF-8
-// are escaped, so a line of JSON never breaks.
+// A JSON string literal, quotes included; control characters are escaped and bytes that are
+// no UTF-8 (a device's own strings, a file name, may hold anything) become U+FFFD, so a line
+// of JSON never breaks.
 std::string JsonString(const std::string& text);
 
 class JsonObject {

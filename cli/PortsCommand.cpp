@@ -2,6 +2,7 @@
 // object) each, with the one COM6: opens marked.
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/Json.h"
 #include "cli/Usage.h"
 
 #include "ce_namespace.h"
@@ -14,54 +15,6 @@
 #include <vector>
 
 namespace {
-
-// Bytes of a valid UTF-8 sequence starting at text[i], or 0.
-size_t Utf8Length(const std::string& text, size_t i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    size_t length = lead < 0x80                    ? 1
-                    : lead >= 0xC2 && lead <= 0xDF ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || i + length > text.size())
-        return 0;
-    for (size_t k = 1; k < length; ++k)
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
-    // No overlong forms, no surrogates, nothing past U+10FFFF.
-    if ((lead == 0xE0 && byte(i + 1) < 0xA0) || (lead == 0xED && byte(i + 1) > 0x9F) ||
-        (lead == 0xF0 && byte(i + 1) < 0x90) || (lead == 0xF4 && byte(i + 1) > 0x8F))
-        return 0;
-    return length;
-}
-
-// A JSON string; bytes that are not UTF-8 (a device's own strings may hold anything) become
-// U+FFFD.
-std::string JsonString(const std::string& text) {
-    std::string json = "\"";
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const size_t length = Utf8Length(text, i);
-        if (length == 0) {
-            json += "\\ufffd";
-            ++i;
-        } else if (c == '"' || c == '\\') {
-            json += '\\';
-            json += static_cast<char>(c);
-            ++i;
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            json += escaped;
-            ++i;
-        } else {
-            json.append(text, i, length);
-            i += length;
-        }
-    }
-    return json + "\"";
-}
 
 std::string JsonOrNull(const std::string& text) {
     return text.empty() ? "null" : JsonString(text);

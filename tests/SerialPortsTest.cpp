@@ -259,7 +259,7 @@ TEST(SerialPorts, EmptyMachineAndBadOptions) {
     EXPECT_EQ(RunKorvane("ports --json").out, "[]\n");
     const RunResult bad = RunKorvane("ports --usb");
     EXPECT_EQ(bad.status, 2);
-    EXPECT_EQ(bad.out, "korvane ports: unknown option '--usb'\nTry 'korvane ports --help'.\n");
+    EXPECT_EQ(bad.out, "korvane ports: unknown option '--usb' (see 'korvane ports --help')\n");
 }
 
 std::string OpenCom6Console() {

@@ -138,6 +138,16 @@ std::string ResolvedPath(const std::string& path) {
     return resolved;
 }
 
+std::string StableNameOf(const std::string& path) {
+    const std::string resolved = ResolvedPath(path);
+    for (const char* folder : {"/serial/by-path", "/serial/by-id"}) {
+        const std::vector<std::string> links = LinksTo(DevRoot() + folder, resolved);
+        if (!links.empty())
+            return links.front();
+    }
+    return "";
+}
+
 std::vector<SerialPort> ListSerialPorts(bool withoutUart) {
     const std::string sysRoot = ResolvedPath(SysRoot());
     const std::string devRoot = DevRoot();

@@ -34,6 +34,11 @@ std::vector<SerialPort> ListSerialPorts(bool withoutUart);
 // What the port is, in a few words: "FTDI FT232R USB UART, serial A1B2C3", else its driver.
 std::string DescribePort(const SerialPort& port);
 
+// The name that stays with the port a path leads to across plug-ins and reboots: its
+// /dev/serial/by-path link (where it is plugged in, which tells identical adapters apart),
+// else its by-id link; "" when it has neither (a pty, a built-in UART).
+std::string StableNameOf(const std::string& path);
+
 // The file a path leads to, links resolved; the path itself when it does not resolve.
 std::string ResolvedPath(const std::string& path);
 
