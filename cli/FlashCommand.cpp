@@ -9,6 +9,7 @@
 #include "afxstr.h"
 #include "ce_output.h"
 #include "platform/host/host.h"
+#include "protocol/SlaveProtocol.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -56,8 +57,8 @@ public:
             std::fprintf(stderr, "korvane flash: %s: %s\n", record.file.c_str(),
                          record.result.c_str());
         else if (record.exit == EXIT_PORT)
-            std::fprintf(stderr, "korvane flash: COM6: %s: %s\n", record.port.c_str(),
-                         record.result.c_str());
+            std::fprintf(stderr, "korvane flash: COM6: %s%s%s\n", record.port.c_str(),
+                         record.port.empty() ? "" : ": ", record.result.c_str());
         else if (record.exit != EXIT_UPDATED)
             std::fprintf(stderr, "korvane flash: %s slave %s: %s\n", record.od ? "OD" : "Stepper",
                          SlaveName(record).c_str(), record.result.c_str());
@@ -101,11 +102,18 @@ int FlashCommand(int argc, char** argv) {
     }
 
     CFlashReport report(options, record.IsOpen() ? &record : nullptr);
-    // The maintainer's lines go to standard error; the progress line makes room for them.
-    const ce::ConsoleSink oldConsole = ce::SetConsoleSink([&report](const std::string& text) {
-        report.Progress().Clear();
-        ce::WriteConsoleToStderr(text);
-    });
+    // The maintainer's lines go to standard error; the progress line makes room for them. The
+    // dialog tries a port that did not open once more when "Flash!" is clicked: the reason the
+    // port gives again, before any stack stands, is said once.
+    std::string lastConsole;
+    const ce::ConsoleSink oldConsole =
+        ce::SetConsoleSink([&report, &lastConsole](const std::string& text) {
+            if (g_slaveProtocol == nullptr && text == lastConsole)
+                return;
+            lastConsole = text;
+            report.Progress().Clear();
+            ce::WriteConsoleToStderr(text);
+        });
     const ce::DebugSink oldDebug = ce::SetDebugSink([&report](const std::wstring& text) {
         report.Progress().Clear();
         ce::WriteDebugToStderr(text);
