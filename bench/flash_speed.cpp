@@ -21,6 +21,7 @@
 #include "protocol/FrameTransport.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/SlaveProtocol.h"
+#include "protocol/Slaves.h"
 
 #include <cstdio>
 #include <cstring>
@@ -111,7 +112,7 @@ Flash RunFlash(const FlashImage& flashed, unsigned baud, const std::string& trac
         run.failure = "the stack did not open COM6:";
         return run;
     }
-    const BYTE slave = flashed.od ? 1 : 0x14;
+    const BYTE slave = flashed.od ? OD_SLAVE_ADDRESS : STEPPER_SLAVE_ADDRESSES[0];
     const UINT multiplier = flashed.Multiplier();
     const BYTE blockLength = BYTE(flashed.BlockLength());
     const UINT length = flashed.Length();

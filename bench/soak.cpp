@@ -24,6 +24,7 @@
 #include "platform/ui/ScriptedBackEnd.h"
 #include "protocol/FrameTransport.h"
 #include "protocol/SlaveProtocol.h"
+#include "protocol/Slaves.h"
 
 #include <algorithm>
 #include <atomic>
@@ -221,7 +222,6 @@ int main(int argc, char** argv) {
     const std::vector<Cell> cells = Cells();
     std::vector<Tally> tallies(cells.size());
     Tally total;
-    const BYTE stepperSlaves[] = {0x14, 0x15, 0x18, 0x1C, 0x1D};
     // A delayed reply comes after the host has given up on it and while it waits for the
     // second attempt's reply: the simulator's default 6000 ms against the host's 5000 ms,
     // scaled to the grace that stands for the 5000 ms here.
@@ -256,8 +256,8 @@ int main(int argc, char** argv) {
             exitCode = 1;
             break;
         }
-        const int comboIndex = int(random() % 5);
-        const BYTE slave = od ? 1 : stepperSlaves[comboIndex];
+        const int comboIndex = int(random() % STEPPER_SLAVE_COUNT);
+        const BYTE slave = od ? OD_SLAVE_ADDRESS : STEPPER_SLAVE_ADDRESSES[comboIndex];
 
         std::vector<std::string> args = {
             "--baud",     "115200", "--seed", std::to_string(options.seed * 1000 + unsigned(n)),

@@ -3,6 +3,7 @@
 #include "protocol/Frame.h"
 #include "protocol/FrameTransport.h"
 #include "protocol/ResultCodes.h"
+#include "protocol/Slaves.h"
 
 #include <new>
 
@@ -18,12 +19,6 @@ const BYTE PARAM_RESET = 1;
 const BYTE PARAM_GET_STATUS = 2;
 const BYTE PARAM_ERASE = 3;
 const BYTE PARAM_PROGRAM = 4;
-
-const BYTE OD_ADDRESS = 1;
-// The Program parameter's length byte: two address bytes and a 64-byte block for the OD slave,
-// a 128-byte block for every other slave.
-const BYTE PROGRAM_LENGTH_OD = 66;
-const BYTE PROGRAM_LENGTH_STEPPER = 130;
 
 // The reply of one Transact, deleted on every path out of the command.
 class CReplyHolder {
@@ -108,7 +103,9 @@ DWORD CSlaveProtocol::Erase(BYTE address, WORD start) {
 // Any answer value will do, as long as the reply carries parameter 4 with one.
 DWORD CSlaveProtocol::Program(BYTE address, WORD target, const BYTE* data, BYTE count) {
     CFrame request(REQUEST_TYPE, address, REQUEST_SUBTYPE);
-    BYTE length = address == OD_ADDRESS ? PROGRAM_LENGTH_OD : PROGRAM_LENGTH_STEPPER;
+    // The length byte follows the slave address alone: a 64-byte block for the OD slave, a
+    // 128-byte block for every other slave.
+    BYTE length = address == OD_SLAVE_ADDRESS ? OD_PROGRAM_LENGTH : STEPPER_PROGRAM_LENGTH;
     request.AddDataParam(PARAM_PROGRAM, length, target, count, data);
     CReplyHolder reply;
     DWORD result = m_pTransport->Transact(&request, reply.Slot());
