@@ -25,6 +25,7 @@
 #include "protocol/FrameTransport.h"
 #include "protocol/SlaveProtocol.h"
 #include "protocol/Slaves.h"
+#include "sim/Faults.h"
 
 #include <algorithm>
 #include <atomic>
@@ -223,9 +224,10 @@ int main(int argc, char** argv) {
     std::vector<Tally> tallies(cells.size());
     Tally total;
     // A delayed reply comes after the host has given up on it and while it waits for the
-    // second attempt's reply: the simulator's default 6000 ms against the host's 5000 ms,
-    // scaled to the grace that stands for the 5000 ms here.
-    const std::string delayMs = std::to_string(options.graceMs * 6 / 5);
+    // second attempt's reply: the simulator's default delay against the host's reply wait,
+    // scaled to the grace that stands for that wait here.
+    const std::string delayMs =
+        std::to_string(options.graceMs * ksim::kDefaultDelayMs / SLAVE_REPLY_TIMEOUT_MS);
 
     std::atomic<bool> done{false};
     std::thread watchdog(Watchdog, int64_t(options.boundS) * 1000000, &done);

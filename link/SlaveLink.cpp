@@ -12,9 +12,6 @@ CComPort* g_comPort = nullptr;
 namespace {
 
 const int SLAVE_PORT = 6;
-// The slave starts its reply within this time; each byte that is not a flag starts the wait
-// afresh.
-const DWORD FIRST_BYTE_TIMEOUT_MS = 5000;
 // Within a reply the bytes follow each other at line speed; a longer pause cuts it off.
 const DWORD NEXT_BYTE_TIMEOUT_MS = 10;
 const UINT MAX_REPLY = 255;
@@ -23,7 +20,7 @@ const UINT MAX_REPLY = 255;
 const UINT MAX_SKIPPED_BEFORE_FLAG = 4096;
 // Nor may stray bytes that come just often enough to restart the wait each time: however many
 // were skipped, the opening flag must come within the time of three silent waits.
-const DWORD MAX_WAIT_FOR_FLAG_MS = 3 * FIRST_BYTE_TIMEOUT_MS;
+const DWORD MAX_WAIT_FOR_FLAG_MS = 3 * SLAVE_REPLY_TIMEOUT_MS;
 
 // Holds the link's lock for one scope, so that every path out leaves it.
 class CLockHolder {
@@ -109,7 +106,7 @@ DWORD CSlaveLink::Exchange(CFrame* request, CFrame** reply) {
         UINT skipped = 0;
         const DWORD waitStarted = GetTickCount();
         for (;;) {
-            if (!g_comPort->Read(&receive[0], 1, FIRST_BYTE_TIMEOUT_MS))
+            if (!g_comPort->Read(&receive[0], 1, SLAVE_REPLY_TIMEOUT_MS))
                 return ERR_REPLY_TIMEOUT;
             if (static_cast<BYTE>(receive[0]) == FRAME_FLAG)
                 break;

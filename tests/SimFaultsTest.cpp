@@ -1,6 +1,8 @@
 // Each fault option of korvane-sim disturbs what it says and nothing else, and the same seed
 // gives the same faults.
 #include "SimHarness.h"
+#include "link/SlaveLink.h"
+#include "sim/Options.h"
 
 #include <gtest/gtest.h>
 
@@ -160,6 +162,19 @@ TEST(SimFaults, DelayHoldsBackAnIntactReply) {
     EXPECT_EQ(sim.ReadFrame(1000), kStatusReply14);
     EXPECT_GE(NowUs() - start, 150000);
     EXPECT_EQ(Field(sim.Requests().back(), "faults"), "[\"delay\"]");
+}
+
+// The default delay plays a slow slave against the host's reply wait: later than the wait, so
+// the host gives up and sends again, and within the second attempt's wait, so the late reply
+// meets it. A change of the wait that the delay does not follow fails here.
+TEST(SimFaults, DefaultDelayFallsInTheHostsSecondWait) {
+    char program[] = "korvane-sim";
+    char* argv[] = {program, nullptr};
+    ksim::SimOptions options;
+    std::string error;
+    ASSERT_TRUE(ksim::ParseOptions(1, argv, &options, &error)) << error;
+    EXPECT_GT(options.faults.delayMs, SLAVE_REPLY_TIMEOUT_MS);
+    EXPECT_LT(options.faults.delayMs, 2 * SLAVE_REPLY_TIMEOUT_MS);
 }
 
 TEST(SimFaults, SilentAfterAnswersTheFirstRequestsThenNothing) {
