@@ -6,8 +6,8 @@
 
 #include <new>
 
-CSlaveLink* g_slaveLink = nullptr;
-CComPort* g_comPort = nullptr;
+CSlaveLink* g_slaveLink = NULL;
+CComPort* g_comPort = NULL;
 
 namespace {
 
@@ -39,24 +39,24 @@ private:
 CSlaveLink::CSlaveLink() : m_bLockReady(false) {}
 
 CSlaveLink::~CSlaveLink() {
-    if (g_comPort != nullptr) {
+    if (g_comPort != NULL) {
         g_comPort->Close();
         delete g_comPort;
-        g_comPort = nullptr;
+        g_comPort = NULL;
     }
     if (m_bLockReady)
         DeleteCriticalSection(&m_lock);
 }
 
 CSlaveLink* CSlaveLink::GetLink() {
-    if (g_slaveLink != nullptr)
+    if (g_slaveLink != NULL)
         return g_slaveLink;
     g_slaveLink = new (std::nothrow) CSlaveLink();
-    if (g_slaveLink == nullptr)
-        return nullptr;
+    if (g_slaveLink == NULL)
+        return NULL;
     if (g_slaveLink->Init() != ERR_OK) {
         delete g_slaveLink;
-        g_slaveLink = nullptr;
+        g_slaveLink = NULL;
     }
     return g_slaveLink;
 }
@@ -65,7 +65,7 @@ DWORD CSlaveLink::Init() {
     InitializeCriticalSection(&m_lock);
     m_bLockReady = true;
     g_comPort = new (std::nothrow) CComPort();
-    if (g_comPort == nullptr)
+    if (g_comPort == NULL)
         return ERR_PORT_OPEN;
     if (!g_comPort->Open(SLAVE_PORT))
         return ERR_PORT_OPEN;
@@ -93,7 +93,7 @@ DWORD CSlaveLink::DrainAndWrite(CByteArray& transmit) {
 DWORD CSlaveLink::Exchange(CFrame* request, CFrame** reply) {
     CByteArray transmit;
     CopyOut(request, &transmit);
-    *reply = nullptr;
+    *reply = NULL;
     char receive[MAX_REPLY + 1];
     UINT received = 0;
     bool cutOff = false;

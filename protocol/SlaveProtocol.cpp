@@ -7,7 +7,7 @@
 
 #include <new>
 
-CSlaveProtocol* g_slaveProtocol = nullptr;
+CSlaveProtocol* g_slaveProtocol = NULL;
 
 namespace {
 
@@ -23,7 +23,7 @@ const BYTE PARAM_PROGRAM = 4;
 // The reply of one Transact, deleted on every path out of the command.
 class CReplyHolder {
 public:
-    CReplyHolder() : m_pReply(nullptr) {}
+    CReplyHolder() : m_pReply(NULL) {}
     ~CReplyHolder() { delete m_pReply; }
     CReplyHolder(const CReplyHolder&) = delete;
     CReplyHolder& operator=(const CReplyHolder&) = delete;
@@ -36,26 +36,26 @@ private:
 
 } // namespace
 
-CSlaveProtocol::CSlaveProtocol() : m_pTransport(nullptr) {}
+CSlaveProtocol::CSlaveProtocol() : m_pTransport(NULL) {}
 
 CSlaveProtocol::~CSlaveProtocol() {}
 
 CSlaveProtocol* CSlaveProtocol::GetProtocol() {
-    if (g_slaveProtocol != nullptr)
+    if (g_slaveProtocol != NULL)
         return g_slaveProtocol;
     g_slaveProtocol = new (std::nothrow) CSlaveProtocol();
-    if (g_slaveProtocol == nullptr)
-        return nullptr;
+    if (g_slaveProtocol == NULL)
+        return NULL;
     if (g_slaveProtocol->Init() != ERR_OK) {
         delete g_slaveProtocol;
-        g_slaveProtocol = nullptr;
+        g_slaveProtocol = NULL;
     }
     return g_slaveProtocol;
 }
 
 DWORD CSlaveProtocol::Init() {
     m_pTransport = CFrameTransport::GetTransport();
-    return m_pTransport != nullptr ? ERR_OK : ERR_NO_LAYER;
+    return m_pTransport != NULL ? ERR_OK : ERR_NO_LAYER;
 }
 
 DWORD CSlaveProtocol::ReadData(BYTE address, BYTE* buffer, BYTE capacity) {
