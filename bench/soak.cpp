@@ -10,13 +10,11 @@
 // flashes reported successful whose slave memory differs from the file, which must be none.
 // Every failure must show one of the update's own messages, and no flash may take longer than
 // a bound (a watchdog ends the run if one does). Waits of the system cost no real time beyond
-// a grace (FastWaitClock.h), so a run of 200 flashes takes about a minute.
+// a grace (tests/support/FastWaitClock.h), so a run of 200 flashes takes about a minute.
 //
 //     build/bench_soak                        # 200 flashes, seed 1
 //     build/bench_soak --flashes 50 --seed 7 --verbose
-#include "bench/FastWaitClock.h"
 #include "bench/FlashImages.h"
-#include "bench/SimProcess.h"
 #include "app/Korvane.h"
 #include "app/KorvaneDlg.h"
 #include "app/KorvaneRes.h"
@@ -26,6 +24,10 @@
 #include "protocol/SlaveProtocol.h"
 #include "protocol/Slaves.h"
 #include "sim/Faults.h"
+#include "tests/support/FastWaitClock.h"
+#include "tests/support/Files.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/Stack.h"
 
 #include <algorithm>
 #include <atomic>
@@ -38,16 +40,7 @@
 namespace {
 
 using benchsim::FlashImage;
-using benchsim::MonoUs;
-
-void TearDownStack() {
-    delete g_slaveProtocol;
-    g_slaveProtocol = nullptr;
-    delete g_frameTransport;
-    g_frameTransport = nullptr;
-    delete g_slaveLink; // closes and deletes the port
-    g_slaveLink = nullptr;
-}
+using testsupport::MonoUs;
 
 // What the operator saw at the end of one update.
 struct Outcome {
@@ -141,10 +134,10 @@ void CountLog(const std::string& path, Tally* tally) {
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
-        if (benchsim::Field(line, "event") != "request")
+        if (testsupport::Field(line, "event") != "request")
             continue;
         tally->requests += 1;
-        const std::string faults = benchsim::Field(line, "faults");
+        const std::string faults = testsupport::Field(line, "faults");
         if (!faults.empty())
             tally->faults += 1 + long(std::count(faults.begin(), faults.end(), ','));
     }
@@ -215,10 +208,9 @@ int main(int argc, char** argv) {
     Options options;
     if (!Parse(argc, argv, &options))
         return 2;
-    char dirTemplate[] = "/tmp/korvane-soak-XXXXXX";
-    if (!mkdtemp(dirTemplate))
+    const std::string dir = testsupport::MakeTempDir("korvane-soak");
+    if (dir.empty())
         return 1;
-    const std::string dir = dirTemplate;
 
     const std::vector<Cell> cells = Cells();
     std::vector<Tally> tallies(cells.size());
@@ -231,7 +223,7 @@ int main(int argc, char** argv) {
 
     std::atomic<bool> done{false};
     std::thread watchdog(Watchdog, int64_t(options.boundS) * 1000000, &done);
-    benchsim::FastWaitClock clock(options.graceMs);
+    testsupport::FastWaitClock clock(options.graceMs);
     AfxSetResourceHandle(&g_korvaneModule);
     if (AfxGetApp() != &theApp)
         return 1;
@@ -266,7 +258,7 @@ int main(int argc, char** argv) {
             "--delay-ms", delayMs};
         args.insert(args.end(), cell.args.begin(), cell.args.end());
         std::remove((dir + "/sim.log").c_str());
-        benchsim::SimProcess sim(args, dir);
+        testsupport::SimProcess sim(args, dir);
         if (!sim.Ok()) {
             std::fprintf(stderr, "soak: korvane-sim did not start\n");
             exitCode = 1;
