@@ -1,11 +1,9 @@
 #include "app/KorvaneDlg.h"
 #include "protocol/SlaveProtocol.h"
+#include "protocol/Slaves.h"
 
 // The image that a new dialog offers to flash, on the device's own storage.
 static const TCHAR s_szDefaultImage[] = _T("\\Nand Store\\MCU\\Application.hex");
-
-// The Stepper slaves' addresses, by the index of their texts in the sorted combo box.
-static const DWORD s_dwSlaveAddresses[] = {0x14, 0x15, 0x18, 0x1C, 0x1D};
 
 BEGIN_MESSAGE_MAP(CKorvaneDlg, CDialog)
 ON_BN_CLICKED(IDC_FLASH, OnFlash)
@@ -40,8 +38,9 @@ BOOL CKorvaneDlg::OnInitDialog() {
     m_strFileName = s_szDefaultImage;
     CDialog::OnInitDialog();
 
-    for (int i = 0; i < static_cast<int>(sizeof(s_dwSlaveAddresses) / sizeof(DWORD)); i++)
-        m_cbSlaveAddress.SetItemData(i, s_dwSlaveAddresses[i]);
+    // The resource's texts sort into the order of the addresses: the item data follow by index.
+    for (int i = 0; i < STEPPER_SLAVE_COUNT; i++)
+        m_cbSlaveAddress.SetItemData(i, STEPPER_SLAVE_ADDRESSES[i]);
     m_cbSlaveAddress.SetCurSel(0);
 
     // The dialog opens showing a Stepper slave's address selected, so it opens in Stepper

@@ -3,6 +3,7 @@
 #include "app/KorvaneDlg.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/SlaveProtocol.h"
+#include "protocol/Slaves.h"
 #include "update/HexImage.h"
 
 #include "wstdio.h"
@@ -10,12 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-// An OD slave is always slave 1; it takes 64-byte blocks and counts its memory in bytes, and it
-// is reset and given time to start its loader before the file is read. A Stepper slave takes
-// 128-byte blocks and counts its memory in 16-bit words.
-static const BYTE OD_SLAVE_ADDRESS = 1;
-static const BYTE OD_BLOCK_LENGTH = 64;
-static const BYTE STEPPER_BLOCK_LENGTH = 128;
+// An OD slave is reset and given this time to start its loader before the file is read; every
+// slave is given it again after its last block.
 static const DWORD RESET_WAIT_MS = 2000;
 
 // The status byte before GetStatus: what "Update failed! Error %d" shows when GetStatus itself
@@ -39,14 +36,14 @@ void CKorvaneDlg::OnFlash() {
     if (m_bOdMode) {
         bAddress = OD_SLAVE_ADDRESS;
         bBlockLength = OD_BLOCK_LENGTH;
-        nMultiplier = 1;
+        nMultiplier = OD_ADDRESS_UNIT;
         m_pProtocol->Reset(bAddress);
         Sleep(RESET_WAIT_MS);
     } else {
         // With no entry selected this is the low byte of CB_ERR, 255, which no slave answers.
         bAddress = LOBYTE(m_cbSlaveAddress.GetItemData(m_cbSlaveAddress.GetCurSel()));
         bBlockLength = STEPPER_BLOCK_LENGTH;
-        nMultiplier = 2;
+        nMultiplier = STEPPER_ADDRESS_UNIT;
     }
 
     ShowStatus(_T("Reading file"));

@@ -17,7 +17,8 @@ const DLGITEMRESOURCE s_korvaneItems[] = {
     {IDC_STEPPER, L"BUTTON", L"Stepper", 12, 22, 42, 9, 0x50000009},
 };
 
-// The Stepper slaves' addresses, as the combo box lists them.
+// The Stepper slaves' addresses as the combo box lists them, sorted. OnInitDialog gives entry i
+// the address STEPPER_SLAVE_ADDRESSES[i] (protocol/Slaves.h), so the two lists pair by index.
 const DLGINITRESOURCE s_korvaneInit[] = {
     {IDC_SLAVE_ADDRESS, CB_ADDSTRING, L"0x14"}, {IDC_SLAVE_ADDRESS, CB_ADDSTRING, L"0x15"},
     {IDC_SLAVE_ADDRESS, CB_ADDSTRING, L"0x18"}, {IDC_SLAVE_ADDRESS, CB_ADDSTRING, L"0x1C"},

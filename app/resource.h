@@ -1,4 +1,6 @@
-// Identifiers of Korvane's resources.
+// Identifiers of Korvane's resources. They stay #define, unlike the system's other constants:
+// this is the header the resource script shares with the code, and a resource compiler reads
+// only the preprocessor's definitions, not C++ constants.
 #pragma once
 
 #define IDD_KORVANE_DIALOG 102

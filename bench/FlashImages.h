@@ -3,6 +3,7 @@
 // and the simulator's memory dump compared with what was flashed.
 #pragma once
 
+#include "protocol/Slaves.h"
 #include "update/HexImage.h"
 
 #include <cstdint>
@@ -25,8 +26,8 @@ struct FlashImage {
     int outcome = -1;
     std::string path;
 
-    UINT Multiplier() const { return od ? 1 : 2; }
-    UINT BlockLength() const { return od ? 64 : 128; }
+    UINT Multiplier() const { return od ? OD_ADDRESS_UNIT : STEPPER_ADDRESS_UNIT; }
+    UINT BlockLength() const { return od ? OD_BLOCK_LENGTH : STEPPER_BLOCK_LENGTH; }
     UINT Length() const { return WORD(end - start); }
     UINT Blocks() const { return (Length() + BlockLength() - 1) / BlockLength(); }
 };

@@ -14,13 +14,16 @@
 //     build/bench_flash_speed                 # both images, paced and unpaced
 //     build/bench_flash_speed --image od --baud 115200 --repeat 3
 #include "bench/FlashImages.h"
-#include "bench/SimProcess.h"
 #include "ce_device.h"
 #include "ce_trace.h"
 #include "link/SlaveLink.h"
 #include "protocol/FrameTransport.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/SlaveProtocol.h"
+#include "protocol/Slaves.h"
+#include "tests/support/Files.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/Stack.h"
 
 #include <cstdio>
 #include <cstring>
@@ -30,16 +33,7 @@
 namespace {
 
 using benchsim::FlashImage;
-using benchsim::MonoUs;
-
-void TearDownStack() {
-    delete g_slaveProtocol;
-    g_slaveProtocol = nullptr;
-    delete g_frameTransport;
-    g_frameTransport = nullptr;
-    delete g_slaveLink; // closes and deletes the port
-    g_slaveLink = nullptr;
-}
+using testsupport::MonoUs;
 
 int64_t CpuUs() {
     timespec ts;
@@ -99,7 +93,7 @@ struct Flash {
 Flash RunFlash(const FlashImage& flashed, unsigned baud, const std::string& trace,
                const std::string& dir) {
     Flash run;
-    benchsim::SimProcess sim({"--baud", std::to_string(baud)}, dir);
+    testsupport::SimProcess sim({"--baud", std::to_string(baud)}, dir);
     if (!sim.Ok()) {
         run.failure = "korvane-sim did not start";
         return run;
@@ -111,7 +105,7 @@ Flash RunFlash(const FlashImage& flashed, unsigned baud, const std::string& trac
         run.failure = "the stack did not open COM6:";
         return run;
     }
-    const BYTE slave = flashed.od ? 1 : 0x14;
+    const BYTE slave = flashed.od ? OD_SLAVE_ADDRESS : STEPPER_SLAVE_ADDRESSES[0];
     const UINT multiplier = flashed.Multiplier();
     const BYTE blockLength = BYTE(flashed.BlockLength());
     const UINT length = flashed.Length();
@@ -248,10 +242,10 @@ void PrintRun(const char* what, unsigned baud, const FlashImage& flashed, const 
     std::printf("            reset %.2f ms, erase %.2f ms, reset %.2f ms, status %.2f ms"
                 " (2000 ms waits left out); slave memory matches\n",
                 run.resetUs / 1e3, run.eraseUs / 1e3, run.endResetUs / 1e3, run.statusUs / 1e3);
-    const std::string mean = benchsim::Field(run.simExit, "late_mean_us");
+    const std::string mean = testsupport::Field(run.simExit, "late_mean_us");
     if (!mean.empty())
         std::printf("            sim late: mean %s us, max %s us\n", mean.c_str(),
-                    benchsim::Field(run.simExit, "late_max_us").c_str());
+                    testsupport::Field(run.simExit, "late_max_us").c_str());
 }
 
 bool Bench(bool od, const Options& options, const std::string& dir) {
@@ -305,10 +299,9 @@ int main(int argc, char** argv) {
     Options options;
     if (!Parse(argc, argv, &options))
         return 2;
-    char dirTemplate[] = "/tmp/korvane-flash-speed-XXXXXX";
-    if (!mkdtemp(dirTemplate))
+    const std::string dir = testsupport::MakeTempDir("korvane-flash-speed");
+    if (dir.empty())
         return 1;
-    const std::string dir = dirTemplate;
     // The machine's load moves the paced figures: every byte wakes both processes.
     double load[3] = {};
     if (getloadavg(load, 3) == 3)

@@ -1,6 +1,7 @@
 // Finishing the largest request (a 128-byte Program block) and checking a reply.
 #include "protocol/Frame.h"
 #include "protocol/ResultCodes.h"
+#include "protocol/Slaves.h"
 
 #include <benchmark/benchmark.h>
 
@@ -9,7 +10,7 @@
 namespace {
 
 std::vector<BYTE> Block(BYTE fill, bool rich) {
-    std::vector<BYTE> data(128, fill);
+    std::vector<BYTE> data(STEPPER_BLOCK_LENGTH, fill);
     if (rich)
         for (size_t i = 0; i < data.size(); i += 2)
             data[i] = 0x7E;
@@ -19,8 +20,8 @@ std::vector<BYTE> Block(BYTE fill, bool rich) {
 void FinishProgramRequest(benchmark::State& state) {
     const std::vector<BYTE> data = Block(0x5A, state.range(0) != 0);
     for (auto _ : state) {
-        CFrame request(2, 0x14, 0);
-        request.AddDataParam(4, 130, 0x0100, 128, data.data());
+        CFrame request(2, STEPPER_SLAVE_ADDRESSES[0], 0);
+        request.AddDataParam(4, STEPPER_PROGRAM_LENGTH, 0x0100, STEPPER_BLOCK_LENGTH, data.data());
         request.SetControl(0x13);
         request.AppendFcs();
         request.Escape();
@@ -28,13 +29,13 @@ void FinishProgramRequest(benchmark::State& state) {
         request.GetByteCount(&count);
         benchmark::DoNotOptimize(count);
     }
-    state.SetBytesProcessed(state.iterations() * 128);
+    state.SetBytesProcessed(state.iterations() * STEPPER_BLOCK_LENGTH);
 }
 BENCHMARK(FinishProgramRequest)->Arg(0)->Arg(1)->ArgName("half_escaped");
 
 void CheckProgramReply(benchmark::State& state) {
     // The slave's answer to Program: parameter 4 with two bytes.
-    CFrame built(2, 0x14, 0);
+    CFrame built(2, STEPPER_SLAVE_ADDRESSES[0], 0);
     built.AddParam(4, 2, 0);
     built.SetControl(0x13);
     built.AppendFcs();

@@ -10,13 +10,11 @@
 // flashes reported successful whose slave memory differs from the file, which must be none.
 // Every failure must show one of the update's own messages, and no flash may take longer than
 // a bound (a watchdog ends the run if one does). Waits of the system cost no real time beyond
-// a grace (FastWaitClock.h), so a run of 200 flashes takes about a minute.
+// a grace (tests/support/FastWaitClock.h), so a run of 200 flashes takes about a minute.
 //
 //     build/bench_soak                        # 200 flashes, seed 1
 //     build/bench_soak --flashes 50 --seed 7 --verbose
-#include "bench/FastWaitClock.h"
 #include "bench/FlashImages.h"
-#include "bench/SimProcess.h"
 #include "app/Korvane.h"
 #include "app/KorvaneDlg.h"
 #include "app/KorvaneRes.h"
@@ -24,6 +22,12 @@
 #include "platform/ui/ScriptedBackEnd.h"
 #include "protocol/FrameTransport.h"
 #include "protocol/SlaveProtocol.h"
+#include "protocol/Slaves.h"
+#include "sim/Faults.h"
+#include "tests/support/FastWaitClock.h"
+#include "tests/support/Files.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/Stack.h"
 
 #include <algorithm>
 #include <atomic>
@@ -36,16 +40,7 @@
 namespace {
 
 using benchsim::FlashImage;
-using benchsim::MonoUs;
-
-void TearDownStack() {
-    delete g_slaveProtocol;
-    g_slaveProtocol = nullptr;
-    delete g_frameTransport;
-    g_frameTransport = nullptr;
-    delete g_slaveLink; // closes and deletes the port
-    g_slaveLink = nullptr;
-}
+using testsupport::MonoUs;
 
 // What the operator saw at the end of one update.
 struct Outcome {
@@ -139,10 +134,10 @@ void CountLog(const std::string& path, Tally* tally) {
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
-        if (benchsim::Field(line, "event") != "request")
+        if (testsupport::Field(line, "event") != "request")
             continue;
         tally->requests += 1;
-        const std::string faults = benchsim::Field(line, "faults");
+        const std::string faults = testsupport::Field(line, "faults");
         if (!faults.empty())
             tally->faults += 1 + long(std::count(faults.begin(), faults.end(), ','));
     }
@@ -213,23 +208,22 @@ int main(int argc, char** argv) {
     Options options;
     if (!Parse(argc, argv, &options))
         return 2;
-    char dirTemplate[] = "/tmp/korvane-soak-XXXXXX";
-    if (!mkdtemp(dirTemplate))
+    const std::string dir = testsupport::MakeTempDir("korvane-soak");
+    if (dir.empty())
         return 1;
-    const std::string dir = dirTemplate;
 
     const std::vector<Cell> cells = Cells();
     std::vector<Tally> tallies(cells.size());
     Tally total;
-    const BYTE stepperSlaves[] = {0x14, 0x15, 0x18, 0x1C, 0x1D};
     // A delayed reply comes after the host has given up on it and while it waits for the
-    // second attempt's reply: the simulator's default 6000 ms against the host's 5000 ms,
-    // scaled to the grace that stands for the 5000 ms here.
-    const std::string delayMs = std::to_string(options.graceMs * 6 / 5);
+    // second attempt's reply: the simulator's default delay against the host's reply wait,
+    // scaled to the grace that stands for that wait here.
+    const std::string delayMs =
+        std::to_string(options.graceMs * ksim::kDefaultDelayMs / SLAVE_REPLY_TIMEOUT_MS);
 
     std::atomic<bool> done{false};
     std::thread watchdog(Watchdog, int64_t(options.boundS) * 1000000, &done);
-    benchsim::FastWaitClock clock(options.graceMs);
+    testsupport::FastWaitClock clock(options.graceMs);
     AfxSetResourceHandle(&g_korvaneModule);
     if (AfxGetApp() != &theApp)
         return 1;
@@ -256,15 +250,15 @@ int main(int argc, char** argv) {
             exitCode = 1;
             break;
         }
-        const int comboIndex = int(random() % 5);
-        const BYTE slave = od ? 1 : stepperSlaves[comboIndex];
+        const int comboIndex = int(random() % STEPPER_SLAVE_COUNT);
+        const BYTE slave = od ? OD_SLAVE_ADDRESS : STEPPER_SLAVE_ADDRESSES[comboIndex];
 
         std::vector<std::string> args = {
             "--baud",     "115200", "--seed", std::to_string(options.seed * 1000 + unsigned(n)),
             "--delay-ms", delayMs};
         args.insert(args.end(), cell.args.begin(), cell.args.end());
         std::remove((dir + "/sim.log").c_str());
-        benchsim::SimProcess sim(args, dir);
+        testsupport::SimProcess sim(args, dir);
         if (!sim.Ok()) {
             std::fprintf(stderr, "soak: korvane-sim did not start\n");
             exitCode = 1;

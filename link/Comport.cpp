@@ -2,11 +2,16 @@
 
 #include "conio.h"
 
-#define COMPORT_QUEUE_SIZE 1024
-#define COMPORT_READ_LIMIT 1023
-#define COMPORT_READ_TIMEOUT 3000
-#define COMPORT_WRITE_TIMEOUT 300
-#define COMPORT_FLUSH_TIMEOUT 1
+// The driver's input and output queues.
+static const DWORD COMPORT_QUEUE_BYTES = 1024;
+// One Read that has stored this many bytes has filled its buffer and fails.
+static const int COMPORT_READ_BUFFER_FULL = 1023;
+// The wait for a byte that Open leaves in the time-out record; every Read sets its own.
+static const DWORD COMPORT_OPEN_READ_TIMEOUT_MS = 3000;
+// The bound on one write beyond the time its bytes need on the line.
+static const DWORD COMPORT_WRITE_TOTAL_TIMEOUT_MS = 300;
+// The wait for each byte the drain reads: only what has already arrived is drained.
+static const DWORD COMPORT_FLUSH_BYTE_TIMEOUT_MS = 1;
 
 // Everything starts cleared, so that a queue status read before any query is "empty".
 CComPort::CComPort()
@@ -27,7 +32,7 @@ BOOL CComPort::Open(int port) {
     if (m_handle == INVALID_HANDLE_VALUE)
         return FALSE;
 
-    m_lastResult = SetupComm(m_handle, COMPORT_QUEUE_SIZE, COMPORT_QUEUE_SIZE);
+    m_lastResult = SetupComm(m_handle, COMPORT_QUEUE_BYTES, COMPORT_QUEUE_BYTES);
     if (!m_lastResult) {
         _cprintf("Error SetupComm\n");
         return FALSE;
@@ -74,9 +79,9 @@ BOOL CComPort::Open(int port) {
     // is replaced by every Read.
     m_timeouts.ReadIntervalTimeout = MAXDWORD;
     m_timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    m_timeouts.ReadTotalTimeoutConstant = COMPORT_READ_TIMEOUT;
+    m_timeouts.ReadTotalTimeoutConstant = COMPORT_OPEN_READ_TIMEOUT_MS;
     m_timeouts.WriteTotalTimeoutMultiplier = MAXDWORD;
-    m_timeouts.WriteTotalTimeoutConstant = COMPORT_WRITE_TIMEOUT;
+    m_timeouts.WriteTotalTimeoutConstant = COMPORT_WRITE_TOTAL_TIMEOUT_MS;
     m_lastResult = SetCommTimeouts(m_handle, &m_timeouts);
     if (!m_lastResult) {
         _cprintf("Error SetCommTimeouts\n");
@@ -125,7 +130,7 @@ BOOL CComPort::Read(char* buffer, int count, DWORD timeout) {
         ++n;
         const BOOL bComplete = n == count;
         // A full buffer fails even on the byte that completed the read.
-        if (n >= COMPORT_READ_LIMIT) {
+        if (n >= COMPORT_READ_BUFFER_FULL) {
             _cprintf("\nError: read buffer full\n");
             return FALSE;
         }
@@ -155,7 +160,7 @@ BOOL CComPort::FlushInput() {
     for (int reads = 0; reads < COMPORT_FLUSH_MAX_READS; ++reads) {
         if (IsInputEmpty())
             return TRUE;
-        Read(scratch, 1, COMPORT_FLUSH_TIMEOUT);
+        Read(scratch, 1, COMPORT_FLUSH_BYTE_TIMEOUT_MS);
     }
     return IsInputEmpty();
 }

@@ -13,7 +13,7 @@
 // FlushInput gives up after this many reads of a queue that never empties (a peer that never
 // stops sending): four times the 1024-byte input queue that Open asks for, about 0.36 s of
 // continuous bytes at 115200 baud and 4.3 s at 9600.
-#define COMPORT_FLUSH_MAX_READS 4096
+const int COMPORT_FLUSH_MAX_READS = 4096;
 
 class CComPort {
 public:

@@ -6,15 +6,12 @@
 
 #include <new>
 
-CSlaveLink* g_slaveLink = nullptr;
-CComPort* g_comPort = nullptr;
+CSlaveLink* g_slaveLink = NULL;
+CComPort* g_comPort = NULL;
 
 namespace {
 
 const int SLAVE_PORT = 6;
-// The slave starts its reply within this time; each byte that is not a flag starts the wait
-// afresh.
-const DWORD FIRST_BYTE_TIMEOUT_MS = 5000;
 // Within a reply the bytes follow each other at line speed; a longer pause cuts it off.
 const DWORD NEXT_BYTE_TIMEOUT_MS = 10;
 const UINT MAX_REPLY = 255;
@@ -23,7 +20,7 @@ const UINT MAX_REPLY = 255;
 const UINT MAX_SKIPPED_BEFORE_FLAG = 4096;
 // Nor may stray bytes that come just often enough to restart the wait each time: however many
 // were skipped, the opening flag must come within the time of three silent waits.
-const DWORD MAX_WAIT_FOR_FLAG_MS = 3 * FIRST_BYTE_TIMEOUT_MS;
+const DWORD MAX_WAIT_FOR_FLAG_MS = 3 * SLAVE_REPLY_TIMEOUT_MS;
 
 // Holds the link's lock for one scope, so that every path out leaves it.
 class CLockHolder {
@@ -42,24 +39,24 @@ private:
 CSlaveLink::CSlaveLink() : m_bLockReady(false) {}
 
 CSlaveLink::~CSlaveLink() {
-    if (g_comPort != nullptr) {
+    if (g_comPort != NULL) {
         g_comPort->Close();
         delete g_comPort;
-        g_comPort = nullptr;
+        g_comPort = NULL;
     }
     if (m_bLockReady)
         DeleteCriticalSection(&m_lock);
 }
 
 CSlaveLink* CSlaveLink::GetLink() {
-    if (g_slaveLink != nullptr)
+    if (g_slaveLink != NULL)
         return g_slaveLink;
     g_slaveLink = new (std::nothrow) CSlaveLink();
-    if (g_slaveLink == nullptr)
-        return nullptr;
+    if (g_slaveLink == NULL)
+        return NULL;
     if (g_slaveLink->Init() != ERR_OK) {
         delete g_slaveLink;
-        g_slaveLink = nullptr;
+        g_slaveLink = NULL;
     }
     return g_slaveLink;
 }
@@ -68,7 +65,7 @@ DWORD CSlaveLink::Init() {
     InitializeCriticalSection(&m_lock);
     m_bLockReady = true;
     g_comPort = new (std::nothrow) CComPort();
-    if (g_comPort == nullptr)
+    if (g_comPort == NULL)
         return ERR_PORT_OPEN;
     if (!g_comPort->Open(SLAVE_PORT))
         return ERR_PORT_OPEN;
@@ -96,7 +93,7 @@ DWORD CSlaveLink::DrainAndWrite(CByteArray& transmit) {
 DWORD CSlaveLink::Exchange(CFrame* request, CFrame** reply) {
     CByteArray transmit;
     CopyOut(request, &transmit);
-    *reply = nullptr;
+    *reply = NULL;
     char receive[MAX_REPLY + 1];
     UINT received = 0;
     bool cutOff = false;
@@ -109,7 +106,7 @@ DWORD CSlaveLink::Exchange(CFrame* request, CFrame** reply) {
         UINT skipped = 0;
         const DWORD waitStarted = GetTickCount();
         for (;;) {
-            if (!g_comPort->Read(&receive[0], 1, FIRST_BYTE_TIMEOUT_MS))
+            if (!g_comPort->Read(&receive[0], 1, SLAVE_REPLY_TIMEOUT_MS))
                 return ERR_REPLY_TIMEOUT;
             if (static_cast<BYTE>(receive[0]) == FRAME_FLAG)
                 break;

@@ -5,6 +5,10 @@
 #include "windows.h"
 #include "afxcoll.h"
 
+// The slave starts its reply within this time; each byte that is not a flag starts the wait
+// afresh. Whoever plays a slow slave (the simulator's delayed replies) measures from it.
+const DWORD SLAVE_REPLY_TIMEOUT_MS = 5000;
+
 class CFrame;
 class CComPort;
 

@@ -6,7 +6,7 @@
 
 #include <new>
 
-CFrameTransport* g_frameTransport = nullptr;
+CFrameTransport* g_frameTransport = NULL;
 
 namespace {
 
@@ -14,26 +14,26 @@ const int ATTEMPTS = 3;
 
 } // namespace
 
-CFrameTransport::CFrameTransport() : m_pLink(nullptr), m_counts() {}
+CFrameTransport::CFrameTransport() : m_pLink(NULL), m_counts() {}
 
 CFrameTransport::~CFrameTransport() {}
 
 CFrameTransport* CFrameTransport::GetTransport() {
-    if (g_frameTransport != nullptr)
+    if (g_frameTransport != NULL)
         return g_frameTransport;
     g_frameTransport = new (std::nothrow) CFrameTransport();
-    if (g_frameTransport == nullptr)
-        return nullptr;
+    if (g_frameTransport == NULL)
+        return NULL;
     if (g_frameTransport->Init() != ERR_OK || g_frameTransport->PostInit() != ERR_OK) {
         delete g_frameTransport;
-        g_frameTransport = nullptr;
+        g_frameTransport = NULL;
     }
     return g_frameTransport;
 }
 
 DWORD CFrameTransport::Init() {
     m_pLink = CSlaveLink::GetLink();
-    return m_pLink != nullptr ? ERR_OK : ERR_NO_LAYER;
+    return m_pLink != NULL ? ERR_OK : ERR_NO_LAYER;
 }
 
 DWORD CFrameTransport::PostInit() {
@@ -55,12 +55,12 @@ DWORD CFrameTransport::Count(DWORD linkResult) {
 }
 
 DWORD CFrameTransport::Transact(CFrame* request, CFrame** reply) {
-    *reply = nullptr;
+    *reply = NULL;
     Finish(request);
     DWORD result = ERR_NO_REPLY;
     for (int attempt = 0; attempt < ATTEMPTS && result != ERR_OK; ++attempt) {
         delete *reply;
-        *reply = nullptr;
+        *reply = NULL;
         if (attempt > 0)
             ++m_counts.dwRetries;
         result = m_pLink->Exchange(request, reply);

@@ -3,10 +3,11 @@
 #include "protocol/Frame.h"
 #include "protocol/FrameTransport.h"
 #include "protocol/ResultCodes.h"
+#include "protocol/Slaves.h"
 
 #include <new>
 
-CSlaveProtocol* g_slaveProtocol = nullptr;
+CSlaveProtocol* g_slaveProtocol = NULL;
 
 namespace {
 
@@ -19,16 +20,10 @@ const BYTE PARAM_GET_STATUS = 2;
 const BYTE PARAM_ERASE = 3;
 const BYTE PARAM_PROGRAM = 4;
 
-const BYTE OD_ADDRESS = 1;
-// The Program parameter's length byte: two address bytes and a 64-byte block for the OD slave,
-// a 128-byte block for every other slave.
-const BYTE PROGRAM_LENGTH_OD = 66;
-const BYTE PROGRAM_LENGTH_STEPPER = 130;
-
 // The reply of one Transact, deleted on every path out of the command.
 class CReplyHolder {
 public:
-    CReplyHolder() : m_pReply(nullptr) {}
+    CReplyHolder() : m_pReply(NULL) {}
     ~CReplyHolder() { delete m_pReply; }
     CReplyHolder(const CReplyHolder&) = delete;
     CReplyHolder& operator=(const CReplyHolder&) = delete;
@@ -41,26 +36,26 @@ private:
 
 } // namespace
 
-CSlaveProtocol::CSlaveProtocol() : m_pTransport(nullptr), m_dwLastStatusResult(ERR_NO_REPLY) {}
+CSlaveProtocol::CSlaveProtocol() : m_pTransport(NULL), m_dwLastStatusResult(ERR_NO_REPLY) {}
 
 CSlaveProtocol::~CSlaveProtocol() {}
 
 CSlaveProtocol* CSlaveProtocol::GetProtocol() {
-    if (g_slaveProtocol != nullptr)
+    if (g_slaveProtocol != NULL)
         return g_slaveProtocol;
     g_slaveProtocol = new (std::nothrow) CSlaveProtocol();
-    if (g_slaveProtocol == nullptr)
-        return nullptr;
+    if (g_slaveProtocol == NULL)
+        return NULL;
     if (g_slaveProtocol->Init() != ERR_OK) {
         delete g_slaveProtocol;
-        g_slaveProtocol = nullptr;
+        g_slaveProtocol = NULL;
     }
     return g_slaveProtocol;
 }
 
 DWORD CSlaveProtocol::Init() {
     m_pTransport = CFrameTransport::GetTransport();
-    return m_pTransport != nullptr ? ERR_OK : ERR_NO_LAYER;
+    return m_pTransport != NULL ? ERR_OK : ERR_NO_LAYER;
 }
 
 DWORD CSlaveProtocol::ReadData(BYTE address, BYTE* buffer, BYTE capacity) {
@@ -113,7 +108,9 @@ DWORD CSlaveProtocol::Erase(BYTE address, WORD start) {
 // Any answer value will do, as long as the reply carries parameter 4 with one.
 DWORD CSlaveProtocol::Program(BYTE address, WORD target, const BYTE* data, BYTE count) {
     CFrame request(REQUEST_TYPE, address, REQUEST_SUBTYPE);
-    BYTE length = address == OD_ADDRESS ? PROGRAM_LENGTH_OD : PROGRAM_LENGTH_STEPPER;
+    // The length byte follows the slave address alone: a 64-byte block for the OD slave, a
+    // 128-byte block for every other slave.
+    BYTE length = address == OD_SLAVE_ADDRESS ? OD_PROGRAM_LENGTH : STEPPER_PROGRAM_LENGTH;
     request.AddDataParam(PARAM_PROGRAM, length, target, count, data);
     CReplyHolder reply;
     DWORD result = m_pTransport->Transact(&request, reply.Slot());

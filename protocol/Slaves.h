@@ -11,7 +11,8 @@ const BYTE OD_SLAVE_ADDRESS = 1;
 // The Stepper slaves, in the order in which the dialog's sorted list shows their texts
 // ("0x14" ... "0x1D"): the list's item data follow it by index.
 const BYTE STEPPER_SLAVE_ADDRESSES[] = {0x14, 0x15, 0x18, 0x1C, 0x1D};
-const int STEPPER_SLAVE_COUNT = sizeof(STEPPER_SLAVE_ADDRESSES) / sizeof(STEPPER_SLAVE_ADDRESSES[0]);
+const int STEPPER_SLAVE_COUNT =
+    sizeof(STEPPER_SLAVE_ADDRESSES) / sizeof(STEPPER_SLAVE_ADDRESSES[0]);
 
 // Bytes of the image per address step of the slave's memory.
 const UINT OD_ADDRESS_UNIT = 1;

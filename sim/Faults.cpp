@@ -1,8 +1,11 @@
 #include "sim/Faults.h"
 
+#include "link/SlaveLink.h"
 #include "sim/Reply.h"
 
 namespace ksim {
+
+const unsigned kDefaultDelayMs = SLAVE_REPLY_TIMEOUT_MS + 1000;
 
 namespace {
 

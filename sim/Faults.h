@@ -11,6 +11,10 @@
 
 namespace ksim {
 
+// A delayed reply comes a second past the host's wait for it: the host has given up on it and
+// sent the request again, and the late reply comes while it waits for the second attempt's.
+extern const unsigned kDefaultDelayMs;
+
 struct FaultOptions {
     uint64_t seed = 1;
     double losePercent = 0;        // the reply is not sent (the command was carried out)
@@ -22,9 +26,9 @@ struct FaultOptions {
     double splitPercent = 0; // the reply stops for splitMs somewhere after its opening
     unsigned splitMs = 20;   // flag and before its closing flag
     double delayPercent = 0; // the reply comes delayMs late (the slave is that slow)
-    unsigned delayMs = 6000; // past the host's 5000 ms wait for a reply
-    long silentAfter = -1;   // after this many requests nothing more is answered
-    long babbleAfter = -1;   // after this many requests random bytes flow without end
+    unsigned delayMs = kDefaultDelayMs;
+    long silentAfter = -1; // after this many requests nothing more is answered
+    long babbleAfter = -1; // after this many requests random bytes flow without end
 };
 
 // One reply as it goes out, with what was done to it.

@@ -1,5 +1,7 @@
 #include "sim/Options.h"
 
+#include "link/SlaveLink.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -231,7 +233,9 @@ bool ParseOptions(int argc, char** argv, SimOptions* o, std::string* error) {
 }
 
 const char* HelpText() {
-    return R"(Usage: korvane-sim [OPTION]...
+    // The delay's default is the host's reply wait and a second, written here from the two.
+    static const std::string text =
+        R"(Usage: korvane-sim [OPTION]...
 Plays the slaves a Korvane host flashes: OD slave 1 (byte addresses, 64-byte blocks) and the
 Stepper slaves 0x14, 0x15, 0x18, 0x1C, 0x1D (16-bit word addresses, 128-byte blocks), each with
 a program memory that starts erased (0xFF). It answers Erase, Program, GetStatus and ReadData,
@@ -265,7 +269,9 @@ Faults (repeatable: the same seed and options give the same faults):
   --split PCT          stop inside a reply for --split-ms, after its opening flag
   --split-ms MS        length of that pause, more than the host's 10 ms (default 20)
   --delay PCT          answer this share of requests --delay-ms late
-  --delay-ms MS        that delay (default 6000: past the host's 5000 ms wait for a reply)
+  --delay-ms MS        that delay (default )" +
+        std::to_string(kDefaultDelayMs) + ": past the host's " +
+        std::to_string(SLAVE_REPLY_TIMEOUT_MS) + R"( ms wait for a reply)
   --silent-after N     carry out and answer the first N valid requests, then nothing more
   --refuse-erase VALUE answer every Erase with VALUE (1 to 0xFFFF) and erase nothing
   --status BYTE        the status byte GetStatus reports (default 0, success)
@@ -284,6 +290,7 @@ there, and with an address and a count byte (1 to 253) that many bytes.
 Example:
   korvane-sim --link /tmp/ttyKV --log sim.jsonl --hex-dir out --baud 115200 --lose 2
 )";
+    return text.c_str();
 }
 
 } // namespace ksim

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace ksim {
 
@@ -18,8 +19,8 @@ struct SlaveKind {
 extern const SlaveKind g_odSlave;
 extern const SlaveKind g_stepperSlave;
 
-// The slave addresses that answer, in order.
-extern const uint8_t g_slaveAddresses[6];
+// The slave addresses that answer, OD first.
+std::vector<uint8_t> SlaveAddresses();
 
 // The kind of the slave at `address`, or null when no slave has that address.
 const SlaveKind* FindSlaveKind(uint8_t address);

@@ -3,7 +3,7 @@
 namespace ksim {
 
 SlaveSet::SlaveSet(const SlaveBehaviour& behaviour) : m_behaviour(behaviour) {
-    for (uint8_t address : g_slaveAddresses)
+    for (uint8_t address : SlaveAddresses())
         m_slaves.emplace_back(address, *FindSlaveKind(address));
 }
 

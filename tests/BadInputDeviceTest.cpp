@@ -23,7 +23,7 @@ std::vector<std::wstring> Seen(CScriptedBackEnd& ui) {
 }
 
 double SecondsSince(int64_t startUs) {
-    return static_cast<double>(simtest::NowUs() - startUs) / 1e6;
+    return static_cast<double>(simtest::MonoUs() - startUs) / 1e6;
 }
 
 TEST(BadInputDevice, NoSerialDevice) {
@@ -47,7 +47,7 @@ TEST(BadInputDevice, DeviceVanishesInTheMiddleOfAFlash) {
                 usleep(2000);
             rig.Sim().Stop(sig);
         });
-        const int64_t start = simtest::NowUs();
+        const int64_t start = simtest::MonoUs();
         rig.Run([&](CKorvaneDlg&, CScriptedBackEnd& s) {
             s.Type(IDC_FILENAME, path);
             s.Click(IDC_STEPPER);
@@ -71,7 +71,7 @@ TEST(BadInputDevice, DeviceVanishesInTheMiddleOfAFlash) {
 TEST(BadInputDevice, SilentSlave) {
     FlashRig rig({"--silent-after", "0"});
     ASSERT_TRUE(rig.Ok());
-    const int64_t start = simtest::NowUs();
+    const int64_t start = simtest::MonoUs();
     rig.Flash(rig.WriteFile("f.hex", HexFile(0, Pattern(256), 2)), false);
     EXPECT_EQ(Seen(rig.ui), (std::vector<std::wstring>{L"Error Erasing", L"Erasing"}));
     EXPECT_GE(rig.clock.ElapsedMs(), 15000u);
@@ -85,7 +85,7 @@ TEST(BadInputDevice, SilentSlave) {
 TEST(BadInputDevice, BabblingSlave) {
     FlashRig rig({"--babble-after", "0"});
     ASSERT_TRUE(rig.Ok());
-    const int64_t start = simtest::NowUs();
+    const int64_t start = simtest::MonoUs();
     rig.Flash(rig.WriteFile("f.hex", HexFile(0, Pattern(256), 2)), false);
     EXPECT_EQ(Seen(rig.ui), (std::vector<std::wstring>{L"Error Erasing", L"Erasing"}));
     EXPECT_LT(SecondsSince(start), 10.0);

@@ -16,25 +16,10 @@
 namespace flashtest {
 namespace {
 
+using testsupport::Slurp;
+
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
-}
-
-// The file's bytes; "" when it cannot be read (a directory, a FIFO, a locked file).
-std::string Slurp(const std::string& path) {
-    std::string bytes;
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return bytes;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return bytes;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, n);
-    std::fclose(file);
-    return bytes;
 }
 
 bool CanOpen(const std::string& path) {

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -111,16 +110,5 @@ private:
     std::string m_old;
     bool m_hadOld = false;
 };
-
-// Descriptors this process holds.
-inline int OpenDescriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++count;
-        closedir(dir);
-    }
-    return count;
-}
 
 } // namespace comport_test

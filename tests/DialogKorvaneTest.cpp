@@ -4,6 +4,7 @@
 
 #include "app/Korvane.h"
 #include "app/KorvaneRes.h"
+#include "protocol/Slaves.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,11 @@ TEST(KorvaneDialog, StartUpState) {
         EXPECT_EQ(s.GetDialog()->GetCaption(), L"Korvane");
         EXPECT_TRUE(s.GetDialog()->IsCentered());
         EXPECT_EQ(s.GetText(IDC_FILENAME), L"\\Nand Store\\MCU\\Application.hex");
-        EXPECT_EQ(s.GetItems(IDC_SLAVE_ADDRESS),
-                  (std::vector<std::wstring>{L"0x14", L"0x15", L"0x18", L"0x1C", L"0x1D"}));
+        // The resource's texts, which sort into the order they are given in.
+        std::vector<std::wstring> texts;
+        for (UINT i = 0; i < g_dlgKorvane.initCount; ++i)
+            texts.push_back(g_dlgKorvane.init[i].text);
+        EXPECT_EQ(s.GetItems(IDC_SLAVE_ADDRESS), texts);
         EXPECT_EQ(s.GetCurSel(IDC_SLAVE_ADDRESS), 0);
         EXPECT_EQ(s.GetText(IDC_SLAVE_ADDRESS), L"0x14");
         EXPECT_EQ(dlg.m_cbSlaveAddress.GetItemData(dlg.m_cbSlaveAddress.GetCurSel()), 20u);
@@ -32,14 +36,22 @@ TEST(KorvaneDialog, StartUpState) {
     EXPECT_TRUE(rig.ui.GetMessageBoxes().empty());
 }
 
-TEST(KorvaneDialog, ItemDataFollowTheTexts) {
+// Each entry's item data is the address its own text shows: a text sorted to another place
+// than its address, or an address paired with the wrong text, flashes the wrong slave.
+TEST(KorvaneDialog, ItemDataAreTheAddressesTheTextsShow) {
     FlashRig rig({}, false);
     rig.Run([](CKorvaneDlg& dlg, CScriptedBackEnd& s) {
-        const DWORD_PTR expected[] = {20, 21, 24, 28, 29};
-        for (int i = 0; i < 5; ++i) {
+        const std::vector<std::wstring> texts = s.GetItems(IDC_SLAVE_ADDRESS);
+        ASSERT_EQ(texts.size(), size_t(STEPPER_SLAVE_COUNT));
+        for (int i = 0; i < STEPPER_SLAVE_COUNT; ++i) {
             ASSERT_TRUE(s.Select(IDC_SLAVE_ADDRESS, i));
-            EXPECT_EQ(dlg.m_cbSlaveAddress.GetItemData(dlg.m_cbSlaveAddress.GetCurSel()),
-                      expected[i]);
+            const std::wstring text = s.GetText(IDC_SLAVE_ADDRESS);
+            ASSERT_EQ(text.substr(0, 2), L"0x");
+            size_t parsed = 0;
+            const unsigned long shown = std::stoul(text, &parsed, 16);
+            EXPECT_EQ(parsed, text.size()) << "entry " << i;
+            EXPECT_EQ(dlg.m_cbSlaveAddress.GetItemData(dlg.m_cbSlaveAddress.GetCurSel()), shown)
+                << "entry " << i;
         }
         ASSERT_TRUE(s.Type(IDC_SLAVE_ADDRESS, L"0x1C"));
         EXPECT_EQ(dlg.m_cbSlaveAddress.GetItemData(dlg.m_cbSlaveAddress.GetCurSel()), 28u);

@@ -2,6 +2,7 @@
 // list of slave addresses.
 #include "app/KorvaneRes.h"
 #include "app/resource.h"
+#include "protocol/Slaves.h"
 
 #include <gtest/gtest.h>
 
@@ -48,9 +49,10 @@ TEST(DialogResource, TemplateHoldsTheTenControlsAndTheAddressList) {
         EXPECT_EQ(item.cy, expected[i].cy);
         EXPECT_EQ(item.style, expected[i].style) << item.id;
     }
-    ASSERT_EQ(dialog->initCount, 5u);
+    // One text for each Stepper slave the dialog gives an address to.
+    ASSERT_EQ(dialog->initCount, UINT(STEPPER_SLAVE_COUNT));
     const wchar_t* addresses[] = {L"0x14", L"0x15", L"0x18", L"0x1C", L"0x1D"};
-    for (UINT i = 0; i < 5; ++i) {
+    for (UINT i = 0; i < dialog->initCount; ++i) {
         EXPECT_EQ(dialog->init[i].controlId, IDC_SLAVE_ADDRESS);
         EXPECT_EQ(dialog->init[i].message, static_cast<UINT>(CB_ADDSTRING));
         EXPECT_STREQ(dialog->init[i].text, addresses[i]);

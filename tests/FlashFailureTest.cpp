@@ -124,9 +124,9 @@ TEST_P(FlashFailure, ShowsWhatWentWrongAndSendsNothingMore) {
     rig.Run([&](CKorvaneDlg&, CScriptedBackEnd& s) {
         s.Type(IDC_FILENAME, path);
         s.Click(c.od ? IDC_OD : IDC_STEPPER);
-        const int files = OpenFileCount();
+        const int files = OpenDescriptorCount();
         s.Click(IDC_FLASH);
-        EXPECT_EQ(OpenFileCount(), files); // the HEX file was closed
+        EXPECT_EQ(OpenDescriptorCount(), files); // the HEX file was closed
         shown = s.GetText(IDC_STATUS);
     });
     EXPECT_EQ(shown, c.status);

@@ -5,58 +5,17 @@
 #include "link/SlaveLink.h"
 #include "protocol/FrameTransport.h"
 #include "protocol/SlaveProtocol.h"
+#include "tests/support/Files.h"
+#include "tests/support/Stack.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <dirent.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <poll.h>
 #include <unistd.h>
 
 namespace flashtest {
-
-namespace {
-
-uint64_t RealUs() {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-}
-
-} // namespace
-
-FastWaitClock::FastWaitClock() : m_startUs(RealUs()), m_previous(ce::InstallClock(this)) {}
-
-FastWaitClock::~FastWaitClock() {
-    ce::InstallClock(m_previous);
-}
-
-uint64_t FastWaitClock::NowUs() {
-    return RealUs() + m_leadUs;
-}
-
-void FastWaitClock::SleepUntilUs(uint64_t deadlineUs) {
-    const uint64_t now = NowUs();
-    if (deadlineUs > now)
-        m_leadUs += deadlineUs - now;
-}
-
-int FastWaitClock::WaitFd(int fd, short events, uint64_t deadlineUs) {
-    const uint64_t now = NowUs();
-    const uint64_t left = deadlineUs > now ? deadlineUs - now : 0;
-    const uint64_t waitUs = left < kGraceMs * 1000 ? left : kGraceMs * 1000;
-    pollfd p = {fd, events, 0};
-    const int shown = poll(&p, 1, static_cast<int>((waitUs + 999) / 1000));
-    if (shown > 0)
-        return p.revents;
-    if (shown < 0)
-        return -1;
-    SleepUntilUs(deadlineUs); // nothing came in the grace time: nothing will before the deadline
-    return 0;
-}
 
 std::string HexRecord(uint16_t address, uint8_t type, const Bytes& data) {
     Bytes record = {static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
@@ -119,34 +78,13 @@ void ExpectProgrammed(const std::map<uint32_t, uint8_t>& memory, uint32_t start,
     }
 }
 
-int OpenFileCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
-void ResetProtocolStack() {
-    delete g_slaveProtocol;
-    g_slaveProtocol = nullptr;
-    delete g_frameTransport;
-    g_frameTransport = nullptr;
-    delete g_slaveLink; // closes the port
-    g_slaveLink = nullptr;
-}
-
 FlashRig::FlashRig(const std::vector<std::string>& simArgs, bool withSim) {
-    ResetProtocolStack();
+    TearDownStack();
     AfxSetResourceHandle(&g_korvaneModule);
     const char* com6 = std::getenv("CE_COM6");
     m_hadCom6 = com6 != nullptr;
     m_oldCom6 = com6 ? com6 : "";
-    char dir[] = "/tmp/korvane-flashtest-XXXXXX";
-    if (mkdtemp(dir))
-        m_dir = dir;
+    m_dir = testsupport::MakeTempDir("korvane-flashtest");
     if (withSim)
         StartSim(simArgs);
     else
@@ -154,7 +92,7 @@ FlashRig::FlashRig(const std::vector<std::string>& simArgs, bool withSim) {
 }
 
 FlashRig::~FlashRig() {
-    ResetProtocolStack();
+    TearDownStack();
     m_sim.reset();
     if (m_hadCom6)
         setenv("CE_COM6", m_oldCom6.c_str(), 1);
@@ -208,7 +146,7 @@ void FlashRig::WaitForRequests(size_t count) {
 void FlashRig::StopSim() {
     if (!m_sim || m_simStopped)
         return;
-    ResetProtocolStack();
+    TearDownStack();
     EXPECT_EQ(m_sim->Stop(), 0);
     m_simStopped = true;
 }

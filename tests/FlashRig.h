@@ -4,10 +4,11 @@
 #pragma once
 
 #include "app/KorvaneDlg.h"
-#include "ce_clock.h"
 #include "platform/ui/ScriptedBackEnd.h"
 
 #include "SimHarness.h"
+#include "tests/support/FastWaitClock.h"
+#include "tests/support/Files.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,30 +20,8 @@
 namespace flashtest {
 
 using Bytes = std::vector<uint8_t>;
-
-// Real time plus a lead: a Sleep moves the lead on at once; a wait for the pty waits for real
-// while an answer may still come (up to the deadline, at most kGraceMs), then jumps to the
-// deadline. So 2000 ms waits and 5000 ms reply time-outs cost no real time. The grace is long:
-// an answer later than it would be drained by the retry and show as a repeated request.
-class FastWaitClock : public ce::Clock {
-public:
-    static const uint64_t kGraceMs = 1000;
-
-    FastWaitClock();
-    ~FastWaitClock() override;
-
-    uint64_t NowUs() override;
-    void SleepUntilUs(uint64_t deadlineUs) override;
-    int WaitFd(int fd, short events, uint64_t deadlineUs) override;
-
-    // Time on this clock since it was installed, skipped waits included.
-    uint64_t ElapsedMs() { return (NowUs() - m_startUs) / 1000; }
-
-private:
-    uint64_t m_leadUs = 0;
-    uint64_t m_startUs;
-    ce::Clock* m_previous;
-};
+using testsupport::FastWaitClock;
+using testsupport::OpenDescriptorCount;
 
 // One Intel HEX record line: count, address, type, data, checksum, "\n".
 std::string HexRecord(uint16_t address, uint8_t type, const Bytes& data);
@@ -103,12 +82,5 @@ private:
 // bytes, then 0xFF behind the end up to the end of the last block.
 void ExpectProgrammed(const std::map<uint32_t, uint8_t>& memory, uint32_t start, const Bytes& data,
                       size_t blocks, size_t blockLength);
-
-// How many files the process has open: a run that left its HEX file open shows here.
-int OpenFileCount();
-
-// Forgets the process's protocol stack and closes its port, so that the next GetProtocol
-// opens COM6: anew.
-void ResetProtocolStack();
 
 } // namespace flashtest

@@ -32,9 +32,9 @@ TEST(FlashUpdate, WorkedExampleOd) {
     rig.Run([&](CKorvaneDlg&, CScriptedBackEnd& s) {
         s.Type(IDC_FILENAME, path);
         s.Click(IDC_OD);
-        const int files = OpenFileCount();
+        const int files = OpenDescriptorCount();
         s.Click(IDC_FLASH);
-        EXPECT_EQ(OpenFileCount(), files); // the HEX file was closed
+        EXPECT_EQ(OpenDescriptorCount(), files); // the HEX file was closed
     });
 
     EXPECT_EQ(Commands(rig.Sim()),

@@ -1,5 +1,6 @@
 // The HEX image loader: single records, whole files, and files made by GNU objcopy and srec_cat.
 #include "update/HexImage.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -314,13 +315,6 @@ TEST(HexFile, LastLineWithoutBreakLoadsLikeWithOne) {
 
 // ---- Files made by the real tools ----
 
-std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // objcopy ends its lines with CRLF and srec_cat with LF; every file is loaded both ways.
 std::string WithLf(const std::string& text) {
     std::string out;
@@ -410,7 +404,7 @@ TEST_P(HexToolFile, LoadsAsTheBinary) {
     const std::string command = "cd '" + dir.string() + "' && " + c.command;
     ASSERT_EQ(std::system(command.c_str()), 0)
         << command << "\n(objcopy is in binutils and srec_cat in srecord: scripts/install-deps)";
-    const std::string made = Slurp(dir / "out.hex");
+    const std::string made = testsupport::Slurp((dir / "out.hex").string());
     ASSERT_FALSE(made.empty());
 
     const std::pair<const char*, std::string> forms[] = {{"as made", made},

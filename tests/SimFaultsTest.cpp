@@ -1,6 +1,8 @@
 // Each fault option of korvane-sim disturbs what it says and nothing else, and the same seed
 // gives the same faults.
 #include "SimHarness.h"
+#include "link/SlaveLink.h"
+#include "sim/Options.h"
 
 #include <gtest/gtest.h>
 
@@ -24,14 +26,14 @@ struct Timed {
 std::vector<Timed> ReadTimed(Sim& sim, int ms) {
     std::vector<Timed> got;
     bool open = false;
-    int64_t end = NowUs() + int64_t(ms) * 1000;
-    while (NowUs() < end) {
+    int64_t end = MonoUs() + int64_t(ms) * 1000;
+    while (MonoUs() < end) {
         pollfd p = {sim.Fd(), POLLIN, 0};
         if (poll(&p, 1, 1) <= 0)
             continue;
         uint8_t b;
         while (read(sim.Fd(), &b, 1) == 1) {
-            got.push_back({b, NowUs()});
+            got.push_back({b, MonoUs()});
             if (b == 0x7e && open)
                 return got;
             open = open || b == 0x7e;
@@ -154,12 +156,25 @@ TEST(SimFaults, SplitPausesInsideTheReplyLongerThanTheHostWaits) {
 TEST(SimFaults, DelayHoldsBackAnIntactReply) {
     Sim sim({"--delay", "100", "--delay-ms", "150"});
     ASSERT_TRUE(sim.Ok());
-    int64_t start = NowUs();
+    int64_t start = MonoUs();
     sim.Write(kStatus14);
     EXPECT_TRUE(sim.ReadFor(120).empty());
     EXPECT_EQ(sim.ReadFrame(1000), kStatusReply14);
-    EXPECT_GE(NowUs() - start, 150000);
+    EXPECT_GE(MonoUs() - start, 150000);
     EXPECT_EQ(Field(sim.Requests().back(), "faults"), "[\"delay\"]");
+}
+
+// The default delay plays a slow slave against the host's reply wait: later than the wait, so
+// the host gives up and sends again, and within the second attempt's wait, so the late reply
+// meets it. A change of the wait that the delay does not follow fails here.
+TEST(SimFaults, DefaultDelayFallsInTheHostsSecondWait) {
+    char program[] = "korvane-sim";
+    char* argv[] = {program, nullptr};
+    ksim::SimOptions options;
+    std::string error;
+    ASSERT_TRUE(ksim::ParseOptions(1, argv, &options, &error)) << error;
+    EXPECT_GT(options.faults.delayMs, SLAVE_REPLY_TIMEOUT_MS);
+    EXPECT_LT(options.faults.delayMs, 2 * SLAVE_REPLY_TIMEOUT_MS);
 }
 
 TEST(SimFaults, SilentAfterAnswersTheFirstRequestsThenNothing) {

@@ -1,44 +1,17 @@
 #include "SimHarness.h"
 
-#include <cerrno>
-#include <chrono>
-#include <csignal>
+#include "tests/support/Files.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
-#include <sstream>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace simtest {
-
-uint16_t Fcs16(const Bytes& bytes) {
-    uint16_t fcs = 0xffff;
-    for (uint8_t b : bytes) {
-        fcs ^= b;
-        for (int i = 0; i < 8; ++i)
-            fcs = (fcs & 1) ? uint16_t((fcs >> 1) ^ 0x8408) : uint16_t(fcs >> 1);
-    }
-    return uint16_t(fcs ^ 0xffff);
-}
-
-Bytes Escape(const Bytes& body) {
-    Bytes wire = {0x7e};
-    for (uint8_t b : body) {
-        if (b == 0x7e || b == 0x7d) {
-            wire.push_back(0x7d);
-            wire.push_back(uint8_t(b ^ 0x20));
-        } else {
-            wire.push_back(b);
-        }
-    }
-    wire.push_back(0x7e);
-    return wire;
-}
 
 Bytes Frame(uint8_t slave, uint8_t id, const Bytes& value) {
     Bytes body = {slave, 0x13, 0x02, 0x00, uint8_t(value.size() + 2), id, uint8_t(value.size())};
@@ -77,24 +50,6 @@ Parsed Parse(const Bytes& wire) {
     return p;
 }
 
-std::string Field(const std::string& line, const std::string& key) {
-    std::string tag = "\"" + key + "\":";
-    size_t at = line.find(tag);
-    if (at == std::string::npos)
-        return "";
-    at += tag.size();
-    if (line[at] == '"') {
-        size_t end = line.find('"', at + 1);
-        return line.substr(at + 1, end - at - 1);
-    }
-    if (line[at] == '[') {
-        size_t end = line.find(']', at);
-        return line.substr(at, end - at + 1);
-    }
-    size_t end = line.find_first_of(",}", at);
-    return line.substr(at, end - at);
-}
-
 std::map<uint32_t, uint8_t> LoadHex(const std::string& path, unsigned unit, bool* ok) {
     std::map<uint32_t, uint8_t> memory;
     std::ifstream in(path);
@@ -130,80 +85,35 @@ std::map<uint32_t, uint8_t> LoadHex(const std::string& path, unsigned unit, bool
     return memory;
 }
 
-int64_t NowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 Sim::Sim(const std::vector<std::string>& args, bool open) : m_open(open) {
-    char dir[] = "/tmp/korvane-simtest-XXXXXX";
-    if (!mkdtemp(dir))
+    m_dir = testsupport::MakeTempDir("korvane-simtest");
+    if (m_dir.empty())
         return;
-    m_dir = dir;
-    std::vector<std::string> all = {KORVANE_BINARY_DIR "/korvane-sim", "--log", m_dir + "/log",
-                                    "--hex-dir", m_dir};
-    all.insert(all.end(), args.begin(), args.end());
-    int out[2];
-    if (pipe(out) != 0)
+    m_process = std::make_unique<testsupport::SimProcess>(args, m_dir);
+    if (!m_process->Ok() || !open)
         return;
-    m_pid = fork();
-    if (m_pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char*> argv;
-        for (std::string& a : all)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    // The first line is the pty's path.
-    std::string line;
-    int64_t end = NowUs() + 3000000;
-    while (line.find('\n') == std::string::npos && NowUs() < end) {
-        pollfd p = {out[0], POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-            continue;
-        char buffer[256];
-        ssize_t n = read(out[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        line.append(buffer, size_t(n));
-    }
-    close(out[0]);
-    if (line.find('\n') == std::string::npos)
-        return;
-    m_path = line.substr(0, line.find('\n'));
-    if (open) {
-        m_fd = ::open(m_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_fd >= 0) {
-            // Our own end raw as well, whatever the pty was left with.
-            termios t;
-            tcgetattr(m_fd, &t);
-            cfmakeraw(&t);
-            tcsetattr(m_fd, TCSANOW, &t);
-        }
+    m_fd = ::open(Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_fd >= 0) {
+        // Our own end raw as well, whatever the pty was left with.
+        termios t;
+        tcgetattr(m_fd, &t);
+        cfmakeraw(&t);
+        tcsetattr(m_fd, TCSANOW, &t);
     }
 }
 
 Sim::~Sim() {
     if (m_fd >= 0)
         close(m_fd);
-    if (m_pid > 0 && m_status == -1) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
+    m_process.reset(); // kills the simulator if it still runs
     if (!m_dir.empty())
         std::system(("rm -rf '" + m_dir + "'").c_str());
 }
 
 void Sim::Write(const Bytes& bytes) {
     size_t done = 0;
-    int64_t end = NowUs() + 2000000;
-    while (done < bytes.size() && NowUs() < end) {
+    int64_t end = MonoUs() + 2000000;
+    while (done < bytes.size() && MonoUs() < end) {
         ssize_t n = write(m_fd, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += size_t(n);
@@ -216,10 +126,10 @@ void Sim::Write(const Bytes& bytes) {
 
 Bytes Sim::ReadFrame(int ms, Bytes* before) {
     Bytes frame;
-    int64_t end = NowUs() + int64_t(ms) * 1000;
-    while (NowUs() < end) {
+    int64_t end = MonoUs() + int64_t(ms) * 1000;
+    while (MonoUs() < end) {
         pollfd p = {m_fd, POLLIN, 0};
-        int wait = int((end - NowUs()) / 1000) + 1;
+        int wait = int((end - MonoUs()) / 1000) + 1;
         if (poll(&p, 1, wait) <= 0)
             continue;
         uint8_t b;
@@ -239,10 +149,10 @@ Bytes Sim::ReadFrame(int ms, Bytes* before) {
 
 Bytes Sim::ReadFor(int ms) {
     Bytes all;
-    int64_t end = NowUs() + int64_t(ms) * 1000;
-    while (NowUs() < end) {
+    int64_t end = MonoUs() + int64_t(ms) * 1000;
+    while (MonoUs() < end) {
         pollfd p = {m_fd, POLLIN, 0};
-        if (poll(&p, 1, int((end - NowUs()) / 1000) + 1) <= 0)
+        if (poll(&p, 1, int((end - MonoUs()) / 1000) + 1) <= 0)
             continue;
         uint8_t buffer[4096];
         ssize_t n = read(m_fd, buffer, sizeof buffer);
@@ -259,33 +169,11 @@ void Sim::CloseHost() {
 }
 
 int Sim::WaitExit(int ms) {
-    int64_t end = NowUs() + int64_t(ms) * 1000;
-    while (NowUs() < end) {
-        int status = 0;
-        pid_t r = waitpid(m_pid, &status, WNOHANG);
-        if (r == m_pid) {
-            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return m_status;
-        }
-        usleep(2000);
-    }
-    return -1;
+    return m_process ? m_process->WaitExit(ms) : -1;
 }
 
 int Sim::Stop(int sig) {
-    if (m_pid <= 0)
-        return -1;
-    kill(m_pid, sig);
-    return WaitExit(3000);
-}
-
-std::vector<std::string> Sim::LogLines() const {
-    std::vector<std::string> lines;
-    std::ifstream in(m_dir + "/log");
-    std::string line;
-    while (std::getline(in, line))
-        lines.push_back(line);
-    return lines;
+    return m_process ? m_process->Stop(sig, 3000) : -1;
 }
 
 std::vector<std::string> Sim::Requests() const {
@@ -329,12 +217,6 @@ std::string WriteStepperImage(const std::string& ceRoot, size_t bytes, const std
     if (std::system(make.c_str()) != 0)
         return "srec_cat or objcopy failed (scripts/install-deps installs srecord, binutils)";
     return "";
-}
-
-std::string Sim::DumpPath(uint8_t slave) const {
-    char name[32];
-    std::snprintf(name, sizeof name, "/slave-%02x.hex", slave);
-    return m_dir + name;
 }
 
 } // namespace simtest

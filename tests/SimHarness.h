@@ -3,20 +3,28 @@
 // escaping of 7E and 7D), independent of the simulator's and the system's own encoders.
 #pragma once
 
+#include "tests/WireSupport.h"
+#include "tests/support/SimProcess.h"
+
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace simtest {
 
+using testsupport::Field;
+using testsupport::MonoUs;
+
 using Bytes = std::vector<uint8_t>;
 
-// FCS-16 of RFC 1662 (reflected 0x8408, start FFFF, complemented), bit by bit.
-uint16_t Fcs16(const Bytes& bytes);
-// 7E ... 7E with 7E and 7D escaped in between.
-Bytes Escape(const Bytes& body);
+// FCS-16 of RFC 1662 (reflected 0x8408, start FFFF, complemented), bit by bit, and 7E ... 7E
+// with 7E and 7D escaped in between.
+inline uint16_t Fcs16(const Bytes& bytes) {
+    return wire::Fcs16Bitwise(bytes);
+}
+using wire::Escape;
 // A request or reply: address, 13, 02, 00, L, one parameter, FCS low and high, escaped.
 Bytes Frame(uint8_t slave, uint8_t id, const Bytes& value);
 // The value bytes of a 16-bit number, high byte first.
@@ -32,10 +40,6 @@ struct Parsed {
 };
 Parsed Parse(const Bytes& wire);
 
-// One value out of a JSON-lines record: the text of a number, true/false, or a string's
-// contents; empty when the key is absent.
-std::string Field(const std::string& line, const std::string& key);
-
 // Intel HEX records to a map from address (as in the file) times `unit` plus offset to byte.
 std::map<uint32_t, uint8_t> LoadHex(const std::string& path, unsigned unit, bool* ok);
 
@@ -46,8 +50,8 @@ public:
     explicit Sim(const std::vector<std::string>& args, bool open = true);
     ~Sim();
 
-    bool Ok() const { return m_fd >= 0 || (!m_open && !m_path.empty()); }
-    const std::string& Path() const { return m_path; }
+    bool Ok() const { return m_fd >= 0 || (!m_open && m_process && m_process->Ok()); }
+    const std::string& Path() const { return m_process->Path(); }
     const std::string& Dir() const { return m_dir; }
     int Fd() const { return m_fd; }
 
@@ -68,21 +72,17 @@ public:
     // Waits (bounded) for the simulator to end by itself; the exit status, or -1.
     int WaitExit(int ms);
 
-    std::vector<std::string> LogLines() const;
+    std::vector<std::string> LogLines() const { return m_process->LogLines(); }
     // The log's request records, in order.
     std::vector<std::string> Requests() const;
-    std::string DumpPath(uint8_t slave) const;
+    std::string DumpPath(uint8_t slave) const { return m_process->DumpPath(slave); }
 
 private:
-    pid_t m_pid = -1;
+    std::string m_dir;
+    std::unique_ptr<testsupport::SimProcess> m_process;
     int m_fd = -1;
     bool m_open;
-    std::string m_dir, m_path;
-    int m_status = -1;
 };
-
-// Microseconds on the monotonic clock.
-int64_t NowUs();
 
 // The text in single quotes for sh, quotes inside it escaped.
 std::string ShellQuote(const std::string& text);

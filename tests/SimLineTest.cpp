@@ -28,15 +28,15 @@ struct Arrival {
 
 Arrival Receive(Sim& sim, int ms) {
     Arrival a;
-    int64_t end = NowUs() + int64_t(ms) * 1000;
+    int64_t end = MonoUs() + int64_t(ms) * 1000;
     bool open = false;
-    while (NowUs() < end) {
+    while (MonoUs() < end) {
         pollfd p = {sim.Fd(), POLLIN, 0};
         if (poll(&p, 1, 1) <= 0)
             continue;
         uint8_t buffer[512];
         ssize_t n = read(sim.Fd(), buffer, sizeof buffer);
-        int64_t now = NowUs();
+        int64_t now = MonoUs();
         for (ssize_t i = 0; i < n; ++i) {
             if (a.size == 0)
                 a.firstUs = now;
@@ -111,7 +111,7 @@ TEST(SimLine, PacesBothDirectionsAtTheBaud) {
     // ReadData of 253 bytes of erased memory: 264 bytes on the wire, about 275 ms, long enough
     // that a late wake-up on a busy machine stays well inside the tolerance.
     Bytes request = Frame(0x14, 0, {0x00, 0x00, 253});
-    int64_t sent = NowUs();
+    int64_t sent = MonoUs();
     sim.Write(request);
     Arrival a = Receive(sim, 2000);
     ASSERT_EQ(a.size, 264u);
@@ -130,7 +130,7 @@ TEST(SimLine, ErasesAndProgramsTakeTheirProcessingTime) {
     Sim sim({"--erase-ms", "120", "--program-ms", "60"});
     ASSERT_TRUE(sim.Ok());
     auto timed = [&](const Bytes& request) {
-        int64_t start = NowUs();
+        int64_t start = MonoUs();
         sim.Write(request);
         Arrival a = Receive(sim, 1000);
         EXPECT_GT(a.size, 0u);
@@ -225,8 +225,8 @@ TEST(SimLine, StandsInForABoardOnAGivenSerialDevice) {
     EXPECT_EQ(sim.Path(), device);
     ASSERT_EQ(write(master, kStatusOd.data(), kStatusOd.size()), ssize_t(kStatusOd.size()));
     Bytes reply;
-    int64_t end = NowUs() + 1000000;
-    while (NowUs() < end && (reply.size() < 2 || reply.back() != 0x7e)) {
+    int64_t end = MonoUs() + 1000000;
+    while (MonoUs() < end && (reply.size() < 2 || reply.back() != 0x7e)) {
         pollfd p = {master, POLLIN, 0};
         uint8_t b;
         if (poll(&p, 1, 10) == 1 && read(master, &b, 1) == 1)

@@ -10,21 +10,12 @@
 #include "protocol/FrameTransport.h"
 #include "protocol/SlaveProtocol.h"
 #include "tests/WireSupport.h"
+#include "tests/support/Stack.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
-
-// Takes the process-wide stack down, port included, as if the process started again.
-inline void TearDownStack() {
-    delete g_slaveProtocol;
-    g_slaveProtocol = nullptr;
-    delete g_frameTransport;
-    g_frameTransport = nullptr;
-    delete g_slaveLink; // closes and deletes the port
-    g_slaveLink = nullptr;
-}
 
 // A request frame as it leaves the transport.
 inline wire::Bytes FinishedBytes(const CFrame& frame) {

@@ -1,5 +1,7 @@
 #include "tests/TerminalHarness.h"
 
+#include "tests/support/Files.h"
+
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -13,12 +15,7 @@ namespace termtest {
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testsupport::Slurp;
 
 int CountOf(const std::string& line, const std::string& what) {
     int count = 0;

@@ -7,6 +7,7 @@
 #include "platform/ui/TerminalLog.h"
 #include "platform/ui/TerminalMessageBox.h"
 #include "platform/win32/ce_output.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +20,7 @@
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testsupport::Slurp;
 
 // A fresh folder, removed afterwards.
 class TempFolder {

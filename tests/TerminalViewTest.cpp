@@ -23,8 +23,8 @@ class KorvaneView : public ::testing::Test {
 protected:
     KorvaneView() : dialog(g_dlgKorvane, sink, backEnd) {
         CUiControl& combo = *dialog.FindControl(IDC_SLAVE_ADDRESS);
-        for (const wchar_t* text : {L"0x14", L"0x15", L"0x18", L"0x1C", L"0x1D"})
-            combo.AddString(text);
+        for (UINT i = 0; i < g_dlgKorvane.initCount; ++i)
+            combo.AddString(g_dlgKorvane.init[i].text);
         combo.SetCurSel(0);
         dialog.FindControl(IDC_FILENAME)->SetText(L"\\Nand Store\\MCU\\Application.hex");
         view = std::make_unique<CTerminalDialogView>(dialog);

@@ -2,6 +2,7 @@
 
 #include "app/KorvaneRes.h"
 #include "platform/ui/WindowLayout.h"
+#include "tests/support/Files.h"
 
 #include <array>
 #include <chrono>
@@ -22,12 +23,7 @@ namespace wintest {
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testsupport::Slurp;
 
 bool Have(const std::string& tool) {
     return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;

@@ -20,14 +20,10 @@ inline WORD Fcs16Bitwise(const Bytes& bytes) {
     return static_cast<WORD>(fcs ^ 0xffff);
 }
 
-// 7E, the body with its FCS appended and 7E/7D escaped, 7E.
-inline Bytes Frame(const Bytes& body) {
-    Bytes withFcs = body;
-    WORD fcs = Fcs16Bitwise(body);
-    withFcs.push_back(LOBYTE(fcs));
-    withFcs.push_back(HIBYTE(fcs));
+// 7E, the body with 7E and 7D escaped, 7E.
+inline Bytes Escape(const Bytes& body) {
     Bytes out = {0x7e};
-    for (BYTE b : withFcs) {
+    for (BYTE b : body) {
         if (b == 0x7e || b == 0x7d) {
             out.push_back(0x7d);
             out.push_back(static_cast<BYTE>(b ^ 0x20));
@@ -37,6 +33,15 @@ inline Bytes Frame(const Bytes& body) {
     }
     out.push_back(0x7e);
     return out;
+}
+
+// 7E, the body with its FCS appended and 7E/7D escaped, 7E.
+inline Bytes Frame(const Bytes& body) {
+    Bytes withFcs = body;
+    WORD fcs = Fcs16Bitwise(body);
+    withFcs.push_back(LOBYTE(fcs));
+    withFcs.push_back(HIBYTE(fcs));
+    return Escape(withFcs);
 }
 
 // A frame from `address` whose parameter block is `block`, declared `declared` bytes long.
