@@ -1,9 +1,10 @@
 // `korvane flash` as a script runs it, against korvane-sim on its pty: what it prints, the exit
 // status, the record of each slave, and what the slave was sent.
 #include "FlashRig.h"
-#include "KorvaneRun.h"
+#include "tests/support/KorvaneRun.h"
 
 #include "ce_trace.h"
+#include "tests/support/Stack.h"
 
 #include "korvane_version.h"
 
@@ -306,10 +307,10 @@ TEST(HeadlessFlash, InterruptedWhileProgramming) {
     for (int waited = 0; waited < 10000 && rig.Sim().Requests().size() < 20; waited += 5)
         usleep(5000);
     ASSERT_GE(rig.Sim().Requests().size(), 20u) << run.Err();
-    const int64_t signalled = simtest::NowUs();
+    const int64_t signalled = testsupport::MonoUs();
     kill(run.Pid(), SIGINT);
     const Finished finished = run.Wait(5000);
-    EXPECT_LT(simtest::NowUs() - signalled, 1000000);
+    EXPECT_LT(testsupport::MonoUs() - signalled, 1000000);
     EXPECT_EQ(finished.exit, 130) << finished.err;
     const size_t sent = rig.Sim().Requests().size();
     usleep(300000);
@@ -338,7 +339,7 @@ TEST(HeadlessFlash, SameRequestsAsTheDialog) {
         ASSERT_TRUE(ce::SetTraceFile(dialogTrace.c_str()));
         rig.Flash(file, od);
         ce::SetTraceFile(nullptr);
-        ResetProtocolStack(); // the dialog's port, free for the program
+        TearDownStack(); // the dialog's port, free for the program
         const std::string headlessTrace = rig.Dir() + "/headless.trace";
         Strings args = {"flash", "--port", rig.Sim().Path(), CString(file).ToUtf8()};
         if (od)

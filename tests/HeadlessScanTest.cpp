@@ -1,6 +1,6 @@
 // `korvane scan` against korvane-sim: one GetStatus per address, a line or a JSON entry each.
 #include "FlashRig.h"
-#include "KorvaneRun.h"
+#include "tests/support/KorvaneRun.h"
 
 #include <gtest/gtest.h>
 

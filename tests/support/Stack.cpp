@@ -1,14 +1,8 @@
 #include "tests/support/Stack.h"
 
-#include "link/SlaveLink.h"
-#include "protocol/FrameTransport.h"
-#include "protocol/SlaveProtocol.h"
+#include "cli/StackRelease.h"
 
+// The commands take the stack down so after every run; a test does the same between its runs.
 void TearDownStack() {
-    delete g_slaveProtocol;
-    g_slaveProtocol = nullptr;
-    delete g_frameTransport;
-    g_frameTransport = nullptr;
-    delete g_slaveLink; // closes and deletes the port
-    g_slaveLink = nullptr;
+    ReleaseProtocolStack();
 }

@@ -1,33 +1,22 @@
-#include "KorvaneRun.h"
+#include "tests/support/KorvaneRun.h"
+#include "tests/support/Files.h"
+#include "tests/support/SimProcess.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace runtest {
-namespace {
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-} // namespace
-
 Korvane::Korvane(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-    char dir[] = "/tmp/korvane-run-XXXXXX";
-    if (!mkdtemp(dir))
+    m_dir = testsupport::MakeTempDir("korvane-run");
+    if (m_dir.empty())
         return;
-    m_dir = dir;
-    std::vector<std::string> all = {KORVANE_BINARY_DIR "/korvane"};
+    std::vector<std::string> all = {testsupport::ProgramDir() + "/korvane"};
     all.insert(all.end(), args.begin(), args.end());
     m_pid = fork();
     if (m_pid == 0) {
@@ -58,11 +47,11 @@ Korvane::~Korvane() {
 }
 
 std::string Korvane::Out() const {
-    return Slurp(m_dir + "/out");
+    return testsupport::Slurp(m_dir + "/out");
 }
 
 std::string Korvane::Err() const {
-    return Slurp(m_dir + "/err");
+    return testsupport::Slurp(m_dir + "/err");
 }
 
 Finished Korvane::Wait(int ms) {
