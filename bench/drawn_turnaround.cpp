@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
     const Way ways[] = {{"stack", RunStack}, {"terminal", RunTerminal}, {"window", RunWindow}};
     std::printf("60 KiB OD flash at 115200 baud; load average %.2f on %ld cores\n", Load(),
                 sysconf(_SC_NPROCESSORS_ONLN));
-    std::printf("%-9s %8s %10s %10s %10s\n", "", "blocks", "median us", "p90 us", "max us");
+    std::printf("%-9s %8s %10s %10s %10s\n", "", "requests", "median us", "p90 us", "max us");
     int failed = 0;
     for (const Way& way : ways) {
         if (!only.empty() && only != way.name)
