@@ -68,7 +68,8 @@ void CKorvaneDlg::FlashImage(FILE* pFile, BYTE* pImage, BYTE bAddress, BYTE bBlo
                              UINT nMultiplier) {
     WORD wStart = 0;
     WORD wEnd = 0;
-    switch (LoadHexImage(pFile, pImage, nMultiplier, &wStart, &wEnd)) {
+    HEX_DATA_EXTENT extent = {FALSE, 0, 0};
+    switch (LoadHexImage(pFile, pImage, nMultiplier, &wStart, &wEnd, &extent)) {
     case HEX_LOADED:
         break;
     case HEX_CHECKSUM_ERROR:
@@ -85,11 +86,16 @@ void CKorvaneDlg::FlashImage(FILE* pFile, BYTE* pImage, BYTE bAddress, BYTE bBlo
     // A range whose end lies below its start wrapped at 65536, and its blocks would be taken
     // from outside what the file gave (or outside the image): nothing is sent for it. Nor for
     // a start inside a word (an end-of-file record first gives one): every block would pair
-    // the halves of two different words.
+    // the halves of two different words. Nor when a record placed data outside the blocks
+    // (records out of address order, or below the first line): part of the file would be
+    // left out and the run would still report success.
     const WORD wLength = static_cast<WORD>(wEnd - wStart);
     const DWORD dwBlocks = (static_cast<DWORD>(wLength) + bBlockLength - 1) / bBlockLength;
-    if (wEnd < wStart || wStart % nMultiplier != 0 ||
-        wStart + dwBlocks * bBlockLength > HEX_IMAGE_SIZE) {
+    const DWORD dwProgrammedEnd = wStart + dwBlocks * bBlockLength;
+    const BOOL bDataLeftOut =
+        extent.bPlaced && (extent.dwLow < wStart || extent.dwEnd > dwProgrammedEnd);
+    if (wEnd < wStart || wStart % nMultiplier != 0 || dwProgrammedEnd > HEX_IMAGE_SIZE ||
+        bDataLeftOut) {
         ShowStatus(_T("Address out of range"));
         return;
     }

@@ -223,14 +223,16 @@ DWORD CFrame::FindParam(BYTE id, BYTE* position) const {
     return ERR_OK;
 }
 
-// The parameter's offset, once it is known to have a value and `bytesRead` bytes of it (which
-// may be more than its length says) lie inside the reply.
+// The parameter's offset, once it is known to have a value and `bytesRead` bytes from its
+// start lie inside the array. A reader may take more bytes than the length says (a word from a
+// one-byte value): behind a value at the end of the block they are the FCS bytes, which stay in
+// the array after CheckFcs; nothing is ever read behind them.
 DWORD CFrame::LocateValue(BYTE id, UINT bytesRead, UINT* position) const {
     BYTE offset = 0;
     DWORD result = FindParam(id, &offset);
     if (result != ERR_OK)
         return result;
-    if (m_bytes[offset + 1] == 0 || offset + 2u + bytesRead > m_count)
+    if (m_bytes[offset + 1] == 0 || offset + 2u + bytesRead > static_cast<UINT>(m_bytes.GetSize()))
         return ERR_BAD_REPLY;
     *position = offset;
     return ERR_OK;
@@ -270,6 +272,15 @@ DWORD CFrame::GetParamLong(BYTE id, BYTE width, DWORD* value) const {
     for (UINT i = 0; i < width; ++i)
         v = (v << 8) | m_bytes[p + 2 + i];
     *value = v;
+    return ERR_OK;
+}
+
+DWORD CFrame::GetParamLength(BYTE id, BYTE* length) const {
+    BYTE p = 0;
+    DWORD result = FindParam(id, &p);
+    if (result != ERR_OK)
+        return result;
+    *length = m_bytes[p + 1];
     return ERR_OK;
 }
 

@@ -44,6 +44,8 @@ public:
     DWORD GetParamWord(BYTE id, BYTE width, WORD* value) const;
     DWORD GetParamLong(BYTE id, BYTE width, DWORD* value) const;
     DWORD GetParamData(BYTE id, BYTE* buffer, BYTE capacity) const;
+    // The length byte of the first parameter with `id`.
+    DWORD GetParamLength(BYTE id, BYTE* length) const;
 
     BYTE GetAddress() const;
     BYTE GetSendSequence() const;

@@ -90,7 +90,9 @@ DWORD CSlaveProtocol::ReadStatus(BYTE address, BYTE* status) {
     return reply->GetParamByte(PARAM_GET_STATUS, 1, status);
 }
 
-// The slave answers 0 when it erased; anything else is a refusal.
+// The slave answers the word 0 when it erased; anything else is a refusal. An answer of one
+// byte is no word: the word reader would take the FCS byte behind it as the low byte, and an
+// FCS byte of 0 would pass for an erase.
 DWORD CSlaveProtocol::Erase(BYTE address, WORD start) {
     CFrame request(REQUEST_TYPE, address, REQUEST_SUBTYPE);
     request.AddParam(PARAM_ERASE, 2, start);
@@ -98,6 +100,12 @@ DWORD CSlaveProtocol::Erase(BYTE address, WORD start) {
     DWORD result = m_pTransport->Transact(&request, reply.Slot());
     if (result != ERR_OK)
         return result;
+    BYTE length = 0;
+    result = reply->GetParamLength(PARAM_ERASE, &length);
+    if (result != ERR_OK)
+        return result;
+    if (length == 1)
+        return ERR_BAD_REPLY;
     WORD answer = 0;
     result = reply->GetParamWord(PARAM_ERASE, 2, &answer);
     if (result != ERR_OK)
@@ -105,7 +113,8 @@ DWORD CSlaveProtocol::Erase(BYTE address, WORD start) {
     return answer == 0 ? ERR_OK : ERR_NO_REPLY;
 }
 
-// Any answer value will do, as long as the reply carries parameter 4 with one.
+// Any answer value will do, of any length from one byte, as long as the reply carries
+// parameter 4 with one.
 DWORD CSlaveProtocol::Program(BYTE address, WORD target, const BYTE* data, BYTE count) {
     CFrame request(REQUEST_TYPE, address, REQUEST_SUBTYPE);
     // The length byte follows the slave address alone: a 64-byte block for the OD slave, a

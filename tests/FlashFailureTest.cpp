@@ -30,6 +30,14 @@ std::string Valid(uint16_t address, size_t count, unsigned unit) {
     return HexFile(address, Pattern(count), unit);
 }
 
+// Data records of 16 bytes from `address` on, in address order, without an end record.
+std::string Ascending(uint16_t address, int records) {
+    std::string text;
+    for (int i = 0; i < records; ++i)
+        text += HexRecord(static_cast<uint16_t>(address + 16 * i), 0, Pattern(16, uint8_t(i)));
+    return text;
+}
+
 const FailureCase kCases[] = {
     {"MissingFile", {}, kMissing, false, L"", 0, L"Error opening file", {}},
     {"MissingFileOdResetsFirst", {}, kMissing, true, L"", 0, L"Error opening file", {"Reset 1"}},
@@ -74,6 +82,35 @@ const FailureCase kCases[] = {
      0,
      L"Address out of range",
      {}},
+    // Data the blocks would not cover: records out of address order, or below the first
+    // line. The range follows the file's order, so part of the file would be left out.
+    {"RecordsDescend",
+     {},
+     HexRecord(0x0020, 0, Pattern(16)) + HexRecord(0x0010, 0, Pattern(16)) +
+         HexRecord(0x0000, 0, Pattern(16)) + HexRecord(0, 1, {}),
+     true,
+     L"",
+     0,
+     L"Address out of range",
+     {"Reset 1"}},
+    // The last record moves the end back to 0x0020: one block of 64 would go, the rest not.
+    {"AscendingWithALowerRecordLast",
+     {},
+     Ascending(0x0000, 16) + HexRecord(0x0010, 0, Pattern(16)) + HexRecord(0, 1, {}),
+     true,
+     L"",
+     0,
+     L"Address out of range",
+     {"Reset 1"}},
+    // The end-of-file record sets the end to the start: nothing would be programmed.
+    {"LengthZeroWithData",
+     {},
+     HexRecord(0x0010, 0, Pattern(16)) + HexRecord(0x0010, 1, {}),
+     true,
+     L"",
+     0,
+     L"Address out of range",
+     {"Reset 1"}},
     {"EraseRefused",
      {"--refuse-erase", "1"},
      Valid(0, 160, 2),

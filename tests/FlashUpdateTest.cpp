@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace flashtest {
 namespace {
 
@@ -72,11 +74,13 @@ TEST(FlashUpdate, WorkedExampleStepper) {
 }
 
 // A range of no bytes still erases, resets and asks for the status; it programs nothing.
+// (A range of no bytes with data in the file is refused: the data would be left out.)
 TEST(FlashUpdate, LengthZeroErasesAndProgramsNothing) {
     FlashRig rig;
     ASSERT_TRUE(rig.Ok());
-    // The end-of-file record's address field sets the end: 0x0010, the start.
-    const std::string text = HexRecord(0x0010, 0, Pattern(16)) + HexRecord(0x0010, 1, {});
+    // A first record without data gives the start; the end-of-file record's address field sets
+    // the end: 0x0010, the start.
+    const std::string text = HexRecord(0x0010, 0, {}) + HexRecord(0x0010, 1, {});
     rig.Flash(rig.WriteFile("zero.hex", text), true);
     EXPECT_EQ(Commands(rig.Sim()),
               (Strings{"Reset 1", "Erase 1 0x0010", "Reset 1", "GetStatus 1"}));
@@ -134,6 +138,41 @@ TEST(FlashUpdate, TwoUpdatesInOneDialog) {
     EXPECT_EQ(Commands(rig.Sim()).size(), 10u);
     ExpectProgrammed(rig.Memory(1, 1), 0, odData, 1, 64);
     ExpectProgrammed(rig.Memory(0x14, 2), 0, stepperData, 2, 128);
+}
+
+// Files made by real tools: every record ascends from the first line, so the whole file lies
+// inside the range and is programmed.
+TEST(FlashUpdate, FilesFromRealToolsAreProgrammedWhole) {
+    struct Case {
+        const char* name;
+        bool od;
+        const char* make; // from data.bin to file.hex
+        uint32_t start;   // byte position of the first byte
+        size_t blocks;
+        size_t blockLength;
+    };
+    const Case cases[] = {
+        {"objcopy, OD", true,
+         "objcopy -I binary -O ihex --change-addresses 0x100 data.bin file.hex", 0x100, 5, 64},
+        {"srec_cat words, Stepper", false,
+         "srec_cat data.bin -binary -o data.s19 -Motorola 2 -Output_Block_Size 16"
+         " && objcopy -I srec -O ihex data.s19 file.hex",
+         0, 3, 128},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FlashRig rig;
+        ASSERT_TRUE(rig.Ok());
+        const Bytes data = Pattern(300, 7);
+        rig.WriteFile("data.bin", std::string(data.begin(), data.end()));
+        const std::string make = "cd " + simtest::ShellQuote(rig.Dir()) + " && " + c.make;
+        ASSERT_EQ(std::system(make.c_str()), 0) << "scripts/install-deps installs the tools";
+        const std::string file = rig.Dir() + "/file.hex";
+        rig.Flash(std::wstring(file.begin(), file.end()), c.od);
+        EXPECT_EQ(rig.ui.GetTextHistory(IDC_STATUS), kSuccessStatus);
+        const uint8_t slave = c.od ? 1 : 0x14;
+        ExpectProgrammed(rig.Memory(slave, c.od ? 1 : 2), c.start, data, c.blocks, c.blockLength);
+    }
 }
 
 } // namespace

@@ -274,10 +274,14 @@ TEST(FrameReply, LengthsPointingPastTheReplyAreBadReplies) {
     // a preceding parameter whose length carries the search past the end
     CheckedReply skipPast(ReplyWire({0x09, 0xF0, 0x05}));
     EXPECT_EQ(skipPast.frame.FindParam(2, &position), ERR_BAD_REPLY);
-    // a word read from a one-byte parameter at the end would take the FCS
+    // a word read from a one-byte parameter at the end takes the FCS low byte, which is still
+    // in the array; four bytes would reach behind the array and are refused
     CheckedReply oneByte(ReplyWire({0x03, 0x01, 0x05}));
-    EXPECT_EQ(oneByte.frame.GetParamWord(3, 2, &w), ERR_BAD_REPLY);
-    EXPECT_EQ(oneByte.frame.GetParamLong(3, 3, &l), ERR_BAD_REPLY);
+    const WORD fcs = wire::Fcs16Bitwise({0x01, 0x13, 0x02, 0x00, 0x03, 0x03, 0x01, 0x05});
+    EXPECT_EQ(oneByte.frame.GetParamWord(3, 2, &w), ERR_OK);
+    EXPECT_EQ(w, 0x0500 | LOBYTE(fcs));
+    EXPECT_EQ(oneByte.frame.GetParamLong(3, 3, &l), ERR_OK);
+    EXPECT_EQ(oneByte.frame.GetParamLong(3, 4, &l), ERR_BAD_REPLY);
 }
 
 TEST(FrameReply, FindParamAndReaders) {
@@ -350,14 +354,28 @@ TEST(FrameReply, CountAfterCheckFcsDecidesShortAndEmpty) {
 }
 
 // Replies too short to hold anything never read outside their bytes.
+// Runs of flags: after unescaping the count is one less than the bytes (none for none). Below 5
+// there is no FCS to check; 5 and 6 bytes fail the check and lose two bytes. Every one is too
+// short for a block: the structure check refuses it, and a reader, whose search would start
+// behind the bytes, reports a bad reply without reading there.
 TEST(FrameReply, DegenerateLengths) {
-    for (UINT length = 0; length < 8; ++length) {
-        Bytes raw(length, 0x7E);
-        CFrame reply(raw.data(), length);
-        reply.CheckFcs();
-        reply.CheckStructure();
-        BYTE b;
-        EXPECT_NE(reply.GetParamByte(0x7E, 1, &b), ERR_OK);
+    struct Case {
+        UINT length;
+        DWORD fcs;
+        UINT countAfter;
+    };
+    const Case cases[] = {{0, ERR_FCS, 0}, {1, ERR_FCS, 0}, {2, ERR_FCS, 1}, {3, ERR_FCS, 2},
+                          {4, ERR_FCS, 3}, {5, ERR_FCS, 4}, {6, ERR_FCS, 3}, {7, ERR_FCS, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        Bytes raw(c.length, 0x7E);
+        CFrame reply(raw.data(), c.length);
+        EXPECT_EQ(reply.CheckFcs(), c.fcs);
+        EXPECT_EQ(CountOf(reply), c.countAfter);
+        EXPECT_EQ(reply.CheckStructure(), ERR_BAD_REPLY);
+        BYTE b = 0xAB;
+        EXPECT_EQ(reply.GetParamByte(0x7E, 1, &b), ERR_BAD_REPLY);
+        EXPECT_EQ(b, 0xAB);
     }
 }
 

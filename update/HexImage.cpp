@@ -33,28 +33,37 @@ BOOL ScanPair(const char* pszField, BYTE* pValue) {
     return TRUE;
 }
 
-// The extended address in force while a file is read. Extended addresses are not applied, but
-// data placed under one base and then more under another would land on top of each other: the
-// later data belong 64 KiB or more further up, where no 16-bit position reaches.
-struct CExtendedBase {
+// What the records read so far placed: the extended address in force and where the data lie.
+// Extended addresses are not applied, but data placed under one base and then more under
+// another would land on top of each other: the later data belong 64 KiB or more further up,
+// where no 16-bit position reaches.
+struct CPlacedData {
     DWORD dwBase = 0;
-    BOOL bDataPlaced = FALSE;
+    HEX_DATA_EXTENT extent = {FALSE, 0, 0};
 };
 
-// Follows one valid record. FALSE when it moves the base after data were placed.
-BOOL FollowExtendedBase(const char* pszLine, CExtendedBase* pBase) {
+// Follows one valid record, which ParseHexRecord placed at byte position wPosition. FALSE when
+// it moves the base after data were placed.
+BOOL FollowRecord(const char* pszLine, WORD wPosition, CPlacedData* pPlaced) {
     unsigned int nCount = 0, nAddress = 0, nType = 0, nValue = 0;
     if (sscanf(pszLine + 1, "%2x%4x%2x", &nCount, &nAddress, &nType) != 3)
         return TRUE;
+    HEX_DATA_EXTENT& extent = pPlaced->extent;
     if ((nType == 2 || nType == 4) && nCount == 2) {
         if (sscanf(pszLine + 9, "%4x", &nValue) != 1)
             return TRUE;
         const DWORD dwBase = nType == 2 ? nValue << 4 : nValue << 16;
-        if (pBase->bDataPlaced && dwBase != pBase->dwBase)
+        if (extent.bPlaced && dwBase != pPlaced->dwBase)
             return FALSE;
-        pBase->dwBase = dwBase;
+        pPlaced->dwBase = dwBase;
     } else if (nType != HEX_TYPE_END_OF_FILE && !IsAddressRecord(nType) && nCount > 0) {
-        pBase->bDataPlaced = TRUE;
+        // A valid record never reaches past 0x10000, so its position did not wrap.
+        const DWORD dwEnd = static_cast<DWORD>(wPosition) + nCount;
+        if (!extent.bPlaced || wPosition < extent.dwLow)
+            extent.dwLow = wPosition;
+        if (!extent.bPlaced || dwEnd > extent.dwEnd)
+            extent.dwEnd = dwEnd;
+        extent.bPlaced = TRUE;
     }
     return TRUE;
 }
@@ -109,7 +118,8 @@ int ParseHexRecord(BYTE* pImage, const char* pszLine, WORD* pwAddress, UINT nMul
     return bySum == 0 ? static_cast<int>(nCount) : HEX_RECORD_INVALID;
 }
 
-int LoadHexImage(FILE* pFile, BYTE* pImage, UINT nMultiplier, WORD* pwStart, WORD* pwEnd) {
+int LoadHexImage(FILE* pFile, BYTE* pImage, UINT nMultiplier, WORD* pwStart, WORD* pwEnd,
+                 HEX_DATA_EXTENT* pExtent) {
     if (pFile == NULL || pImage == NULL || pwStart == NULL || pwEnd == NULL)
         return HEX_NO_LINE;
 
@@ -125,8 +135,8 @@ int LoadHexImage(FILE* pFile, BYTE* pImage, UINT nMultiplier, WORD* pwStart, WOR
         return HEX_CHECKSUM_ERROR;
     if (nResult == HEX_RECORD_OUT_OF_RANGE)
         return HEX_RANGE_ERROR;
-    CExtendedBase base;
-    FollowExtendedBase(szLine, &base);
+    CPlacedData placed;
+    FollowRecord(szLine, wStart, &placed);
 
     // The end follows the last record in file order whose address field is not 0. It is kept
     // unwrapped, so that a record ending exactly at 0x10000 is seen rather than giving end 0.
@@ -139,7 +149,7 @@ int LoadHexImage(FILE* pFile, BYTE* pImage, UINT nMultiplier, WORD* pwStart, WOR
         nResult = ParseHexRecord(pImage, szLine, &wAddress, nMultiplier);
         if (nResult == HEX_RECORD_INVALID)
             return HEX_CHECKSUM_ERROR;
-        if (nResult == HEX_RECORD_OUT_OF_RANGE || !FollowExtendedBase(szLine, &base))
+        if (nResult == HEX_RECORD_OUT_OF_RANGE || !FollowRecord(szLine, wAddress, &placed))
             return HEX_RANGE_ERROR;
         if (wAddress != 0) {
             dwEnd = static_cast<DWORD>(wAddress) + static_cast<DWORD>(nResult);
@@ -155,5 +165,7 @@ int LoadHexImage(FILE* pFile, BYTE* pImage, UINT nMultiplier, WORD* pwStart, WOR
         return HEX_RANGE_ERROR;
     *pwStart = wStart;
     *pwEnd = static_cast<WORD>(dwEnd);
+    if (pExtent != NULL)
+        *pExtent = placed.extent;
     return HEX_LOADED;
 }

@@ -47,7 +47,18 @@ enum : int {
 // write nothing.
 int ParseHexRecord(BYTE* pImage, const char* pszLine, WORD* pwAddress, UINT nMultiplier);
 
+// Where the data records of a file put bytes into the image, in byte positions. The range that
+// start and end give follows the file's order, not its addresses, so data can lie outside it;
+// the update compares the two before it sends anything.
+struct HEX_DATA_EXTENT {
+    BOOL bPlaced; // some record put at least one byte into the image
+    DWORD dwLow;  // the lowest byte position written
+    DWORD dwEnd;  // the byte position just behind the highest one written
+};
+
 // Reads the file from its current position into pImage (HEX_IMAGE_SIZE bytes, filled with 0xFF
-// by the caller). With HEX_LOADED, *pwStart and *pwEnd hold the range to program, in bytes;
-// with any other outcome they are left as they were. The caller opens and closes the file.
-int LoadHexImage(FILE* pFile, BYTE* pImage, UINT nMultiplier, WORD* pwStart, WORD* pwEnd);
+// by the caller). With HEX_LOADED, *pwStart and *pwEnd hold the range to program, in bytes, and
+// *pExtent (when given) where the data lie; with any other outcome all three are left as they
+// were. The caller opens and closes the file.
+int LoadHexImage(FILE* pFile, BYTE* pImage, UINT nMultiplier, WORD* pwStart, WORD* pwEnd,
+                 HEX_DATA_EXTENT* pExtent = NULL);

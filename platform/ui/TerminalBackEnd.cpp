@@ -33,10 +33,24 @@ void CTerminalBackEnd::Redraw() {
     CUiDialog& dialog = m_pView->GetDialog();
     m_bFits = TermPlaceDialog(dialog.GetResource(), dialog.IsCentered(), CTerminalScreen::Cols(),
                               CTerminalScreen::Rows(), &m_frame);
-    if (m_bFits)
-        TermDrawDialog(*m_pView, m_frame);
-    else
+    m_drawnCells.clear();
+    if (!m_bFits) {
         TermDrawTooSmall(dialog.GetResource());
+        return;
+    }
+    TermDrawDialog(*m_pView, m_frame);
+    for (const auto& control : dialog.GetControls()) {
+        if (control->GetKind() == UI_PROGRESS)
+            m_drawnCells[control.get()] = TermProgressCells(dialog.GetResource(), *control);
+    }
+}
+
+bool CTerminalBackEnd::IsDrawn(const CUiControl& control) const {
+    if (control.GetKind() != UI_PROGRESS)
+        return false;
+    const auto drawn = m_drawnCells.find(&control);
+    return drawn != m_drawnCells.end() &&
+           drawn->second == TermProgressCells(m_pView->GetDialog().GetResource(), control);
 }
 
 TERM_RECT CTerminalBackEnd::Over() const {
@@ -90,9 +104,13 @@ void CTerminalBackEnd::RunModal(CUiDialog& dialog) {
 }
 
 // The program works on this thread until it returns to the dialog (a whole update); what it
-// shows is drawn and sent to the terminal at once.
-void CTerminalBackEnd::ControlChanged(CUiDialog& dialog, CUiControl& /*control*/) {
+// shows is drawn and sent to the terminal at once, but only when the screen would change: the
+// update moves the bar once a block, and drawing the whole dialog each time would hold up the
+// next request. (A text that did not change reaches no back end.)
+void CTerminalBackEnd::ControlChanged(CUiDialog& dialog, CUiControl& control) {
     if (!m_pView || &m_pView->GetDialog() != &dialog || !CTerminalScreen::IsActive())
+        return;
+    if (IsDrawn(control))
         return;
     Redraw();
     CTerminalScreen::Flush();

@@ -7,6 +7,8 @@
 #include "platform/ui/TerminalLog.h"
 #include "platform/ui/UiBackEnd.h"
 
+#include <map>
+
 class CTerminalBackEnd : public CUiBackEnd {
 public:
     // Routes console and debugger output to the log at `logPath`.
@@ -25,9 +27,14 @@ private:
     void Redraw();
     // Where boxes go: over the dialog shown, else the middle of the screen.
     TERM_RECT Over() const;
+    // Whether the screen already shows what the control shows now: a progress bar whose
+    // position moved within the same cell.
+    bool IsDrawn(const CUiControl& control) const;
 
     CTerminalLog m_log;
     CTerminalDialogView* m_pView = nullptr;
     bool m_bFits = false;
     TERM_RECT m_frame = {0, 0, 0, 0};
+    // The cells each progress bar filled when the dialog was last drawn.
+    std::map<const CUiControl*, int> m_drawnCells;
 };

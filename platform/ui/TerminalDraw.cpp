@@ -1,6 +1,7 @@
 #include "platform/ui/TerminalDraw.h"
 #include "platform/ui/TerminalCurses.h"
 #include "platform/ui/TerminalScreen.h"
+#include "platform/ui/UiProgress.h"
 
 #include <algorithm>
 
@@ -64,10 +65,7 @@ void DrawButton(const TERM_RECT& at, const std::wstring& label, bool bFocus) {
 }
 
 void DrawProgress(const TERM_RECT& at, const CUiControl& bar) {
-    const long range = static_cast<long>(bar.GetUpper()) - bar.GetLower();
-    const long done = static_cast<long>(bar.GetPos()) - bar.GetLower();
-    int filled = range > 0 ? static_cast<int>(done * at.cols / range) : 0;
-    filled = std::max(0, std::min(at.cols, filled));
+    const int filled = UiProgressFill(bar, at.cols);
     const bool bUnicode = CTerminalScreen::IsUnicode();
     for (int r = 0; r < at.rows; ++r) {
         Fill(at.col, at.row + r, filled, bUnicode ? L'\x2588' : L'#');
@@ -206,6 +204,10 @@ void TermDrawDialog(CTerminalDialogView& view, const TERM_RECT& frame) {
         bCursor = false;
     }
     TermPlaceCursor(cursorCol, cursorRow, bCursor);
+}
+
+int TermProgressCells(const DLGRESOURCE& resource, const CUiControl& bar) {
+    return UiProgressFill(bar, TermControlRect(resource, bar.GetResource()).cols);
 }
 
 void TermDrawTooSmall(const DLGRESOURCE& resource) {

@@ -26,5 +26,8 @@ void TermPlaceCursor(int col, int row, bool bVisible);
 // cursor on the focused control.
 void TermDrawDialog(CTerminalDialogView& view, const TERM_RECT& frame);
 
+// The cells of a progress bar that its position fills, as the dialog draws it.
+int TermProgressCells(const DLGRESOURCE& resource, const CUiControl& bar);
+
 // Clears the screen and says that it is too small for the dialog, and how large it must be.
 void TermDrawTooSmall(const DLGRESOURCE& resource);

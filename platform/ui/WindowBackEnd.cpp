@@ -50,6 +50,9 @@ namespace {
 // How long the program may hold the thread before the window, still refusing input, is
 // repainted where it was uncovered.
 const std::chrono::milliseconds kServeAfter(100);
+// And then how often: serving the display's events costs a block's turnaround several times
+// over, while a repaint twenty times a second is all an eye needs.
+const std::chrono::milliseconds kServeEvery(50);
 
 Display* g_pDisplay = nullptr; // the display's connection, once it has answered
 
@@ -202,16 +205,21 @@ void CWindowBackEnd::RunModal(CUiDialog& dialog) {
 // The program works on this thread until it returns to the dialog (a whole update): what it
 // shows is drawn and sent to the display at once. Once it has held the thread a while, the
 // display's other events are served too (input to a working dialog is dropped by Dispatch),
-// so that an uncovered window is repainted.
+// so that an uncovered window is repainted. A change that looks the same (the bar moving
+// within a pixel) costs the line nothing: no drawing, no trip to the display.
 void CWindowBackEnd::ControlChanged(CUiDialog& dialog, CUiControl& control) {
     for (CWindowDialogView* view : m_views) {
         if (&view->GetDialog() != &dialog)
             continue;
-        view->Sync(control);
-        if (view->IsBusy() && view->BusyFor() >= kServeAfter)
+        if (!view->Sync(control))
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (view->IsBusy() && view->BusyFor() >= kServeAfter && now - m_lastServed >= kServeEvery) {
+            m_lastServed = now;
             Fl::check();
-        else
+        } else {
             Fl::flush();
+        }
         return;
     }
 }

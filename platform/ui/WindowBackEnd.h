@@ -19,6 +19,7 @@ CUiBackEnd* UiWindowBackEnd();
 
 #ifdef KORVANE_HAVE_FLTK
 
+#include <chrono>
 #include <vector>
 
 class CWindowDialogView;
@@ -48,6 +49,8 @@ private:
 
     std::vector<CWindowDialogView*> m_views; // the dialogs shown, innermost last
     BOOL m_bOpen = FALSE;
+    // When the display's events were last served while the program worked.
+    std::chrono::steady_clock::time_point m_lastServed;
     static CWindowBackEnd* s_pActive;
 };
 

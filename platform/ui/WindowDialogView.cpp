@@ -1,6 +1,7 @@
 #ifdef KORVANE_HAVE_FLTK
 
 #include "platform/ui/WindowDialogView.h"
+#include "platform/ui/UiProgress.h"
 #include "platform/ui/WindowFont.h"
 
 #include "afxstr.h"
@@ -13,11 +14,44 @@
 #include <FL/Fl_Input_Choice.H>
 #include <FL/Fl_Output.H>
 #include <FL/Fl_PNG_Image.H>
-#include <FL/Fl_Progress.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/fl_draw.H>
 
 namespace {
+
+// A progress bar that knows how many pixels it fills, so that a position which moves within the
+// same pixel draws nothing.
+class CProgressBar : public Fl_Widget {
+public:
+    CProgressBar(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {
+        box(FL_DOWN_BOX);
+        color(FL_BACKGROUND2_COLOR);
+        selection_color(fl_rgb_color(0, 64, 192));
+    }
+    // The pixels inside the border.
+    int Width() const { return w() - Fl::box_dw(box()); }
+    // false when the bar already shows that many pixels filled.
+    bool SetFill(int pixels) {
+        if (pixels == m_nFill)
+            return false;
+        m_nFill = pixels;
+        redraw();
+        return true;
+    }
+
+protected:
+    void draw() override {
+        draw_box(box(), x(), y(), w(), h(), color());
+        if (m_nFill <= 0)
+            return;
+        fl_color(selection_color());
+        fl_rectf(x() + Fl::box_dx(box()), y() + Fl::box_dy(box()), m_nFill,
+                 h() - Fl::box_dh(box()));
+    }
+
+private:
+    int m_nFill = 0;
+};
 
 const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 // The closed field of a combo box, in dialog units (its template height is the open list's).
@@ -161,14 +195,9 @@ Fl_Widget* CWindowDialogView::Create(CUiControl& control, const UI_RECT& r) {
         widget = combo;
         break;
     }
-    case UI_PROGRESS: {
-        Fl_Progress* bar = new Fl_Progress(r.x, r.y, r.cx, r.cy);
-        bar->box(FL_DOWN_BOX);
-        bar->color(FL_BACKGROUND2_COLOR);
-        bar->selection_color(fl_rgb_color(0, 64, 192));
-        widget = bar;
+    case UI_PROGRESS:
+        widget = new CProgressBar(r.x, r.y, r.cx, r.cy);
         break;
-    }
     default: {
         Fl_Box* box = new Fl_Box(FL_BORDER_FRAME, r.x, r.y, r.cx, r.cy, nullptr);
         widget = box;
@@ -187,13 +216,13 @@ void CWindowDialogView::Show() {
     Fl::flush();
 }
 
-void CWindowDialogView::Sync(const CUiControl& control) {
+bool CWindowDialogView::Sync(const CUiControl& control) {
     const auto& controls = m_dialog.GetControls();
     size_t at = 0;
     while (at < controls.size() && controls[at].get() != &control)
         ++at;
     if (at == controls.size())
-        return;
+        return false;
     Fl_Widget* const widget = m_widgets[at];
     switch (control.GetKind()) {
     case UI_EDIT:
@@ -218,17 +247,15 @@ void CWindowDialogView::Sync(const CUiControl& control) {
         break;
     }
     case UI_PROGRESS: {
-        Fl_Progress* bar = static_cast<Fl_Progress*>(widget);
-        bar->minimum(static_cast<float>(control.GetLower()));
-        bar->maximum(static_cast<float>(control.GetUpper()));
-        bar->value(static_cast<float>(control.GetPos()));
-        break;
+        CProgressBar* bar = static_cast<CProgressBar*>(widget);
+        return bar->SetFill(UiProgressFill(control, bar->Width()));
     }
     default:
         SetLabel(widget, control.GetText());
         break;
     }
     widget->redraw();
+    return true;
 }
 
 void CWindowDialogView::SyncAll() {

@@ -32,8 +32,9 @@ public:
 
     // Shows the window, the focus on the dialog's focused control.
     void Show();
-    // The control's state to its widget (drawn at the next flush).
-    void Sync(const CUiControl& control);
+    // The control's state to its widget (drawn at the next flush); false when the widget
+    // already looked that way (a progress bar still filling the same pixels).
+    bool Sync(const CUiControl& control);
     void SyncAll();
 
     // Runs the operator's input against the dialog. While it runs (the program may work for
