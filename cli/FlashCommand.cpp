@@ -2,6 +2,9 @@
 #include "cli/ExitCodes.h"
 #include "cli/FlashOptions.h"
 #include "cli/FlashRecord.h"
+#include "cli/Gang.h"
+#include "cli/GangView.h"
+#include "cli/GangProtocol.h"
 #include "cli/HeadlessFlash.h"
 #include "cli/ProgressLine.h"
 #include "cli/Usage.h"
@@ -17,30 +20,28 @@
 namespace {
 
 // The human lines on standard output, or one JSON object per slave; the record file; the
-// progress line on standard error.
+// progress line on standard error. A run of a gang tags all of them for its parent instead.
 class CFlashReport : public IFlashObserver {
 public:
     CFlashReport(const FLASH_OPTIONS& options, host::AppendFile* record)
-        : m_options(options), m_record(record),
-          m_progress(stderr, !options.quiet && host::IsTerminal(2)) {}
+        : m_options(options), m_record(record), m_gangChild(std::getenv(GANG_CHILD_VARIABLE)),
+          m_progress(stderr, !options.quiet && !m_gangChild && host::IsTerminal(2)) {}
 
     void OnSlaveStart(const FLASH_RECORD& record) override {
-        if (m_options.json)
-            return;
+        char header[64];
         if (record.od)
-            std::printf("OD slave %u: %s\n", record.slave, record.file.c_str());
+            std::snprintf(header, sizeof header, "OD slave %u: ", record.slave);
         else
-            std::printf("Stepper slave 0x%02X: %s\n", record.slave, record.file.c_str());
-        std::fflush(stdout);
+            std::snprintf(header, sizeof header, "Stepper slave 0x%02X: ", record.slave);
+        Line(header + record.file);
     }
-    void OnShown(const std::wstring& text) override {
-        m_progress.Clear();
-        if (m_options.json)
-            return;
-        std::printf("%s\n", CString(text).ToUtf8().c_str());
-        std::fflush(stdout);
+    void OnShown(const std::wstring& text) override { Line(CString(text).ToUtf8()); }
+    void OnProgress(int done, int total) override {
+        if (m_gangChild)
+            Tagged(GANG_TAG_PROGRESS, std::to_string(done) + " " + std::to_string(total));
+        else
+            m_progress.Update(done, total);
     }
-    void OnProgress(int done, int total) override { m_progress.Update(done, total); }
     void OnSlaveEnd(const FLASH_RECORD& record) override {
         m_progress.Clear();
         const std::string json = RecordJson(record);
@@ -48,10 +49,10 @@ public:
         if (m_record && !m_record->Append(json, &error))
             std::fprintf(stderr, "korvane flash: %s: the record could not be written: %s\n",
                          m_options.record.c_str(), error.c_str());
-        if (m_options.json) {
-            std::printf("%s\n", json.c_str());
-            std::fflush(stdout);
-        }
+        if (m_gangChild)
+            Tagged(GANG_TAG_RECORD, json);
+        else if (m_options.json)
+            Print(json);
         // The one line a script's log shows of a failure: what failed, and where.
         if (record.exit == EXIT_FILE)
             std::fprintf(stderr, "korvane flash: %s: %s\n", record.file.c_str(),
@@ -67,6 +68,20 @@ public:
     CProgressLine& Progress() { return m_progress; }
 
 private:
+    void Line(const std::string& text) {
+        m_progress.Clear();
+        if (m_gangChild)
+            Tagged(GANG_TAG_LINE, text);
+        else if (!m_options.json)
+            Print(text);
+    }
+    static void Tagged(char tag, const std::string& text) {
+        Print(std::string(1, tag) + " " + text);
+    }
+    static void Print(const std::string& line) {
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
     static std::string SlaveName(const FLASH_RECORD& record) {
         char text[8];
         std::snprintf(text, sizeof text, record.od ? "%u" : "0x%02X", record.slave);
@@ -75,6 +90,7 @@ private:
 
     const FLASH_OPTIONS& m_options;
     host::AppendFile* m_record;
+    const bool m_gangChild;
     CProgressLine m_progress;
 };
 
@@ -89,17 +105,18 @@ int FlashCommand(int argc, char** argv) {
         std::printf("%s\n%s", FLASH_USAGE, EXIT_STATUS_HELP);
         return EXIT_UPDATED;
     }
-    if (options.ports.size() > 1)
-        return UsageError("flash", "one --port at a time");
-    if (options.ports.size() == 1)
-        setenv("CE_COM6", options.ports[0].c_str(), 1);
-
     host::AppendFile record;
     std::string why;
     if (!options.record.empty() && !record.Open(options.record, &why)) {
         const std::string what = "cannot append to the record file " + options.record + ": " + why;
         return UsageError("flash", what.c_str());
     }
+    if (options.ports.size() > 1) {
+        CGangView view(options.ports, options.json, host::IsTerminal(1));
+        return GangExitCode(RunGang(options, options.ports, view));
+    }
+    if (options.ports.size() == 1)
+        setenv("CE_COM6", options.ports[0].c_str(), 1);
 
     CFlashReport report(options, record.IsOpen() ? &record : nullptr);
     // The maintainer's lines go to standard error; the progress line makes room for them. The
@@ -108,7 +125,9 @@ int FlashCommand(int argc, char** argv) {
     std::string lastConsole;
     const ce::ConsoleSink oldConsole =
         ce::SetConsoleSink([&report, &lastConsole](const std::string& text) {
-            if (g_slaveProtocol == nullptr && text == lastConsole)
+            const bool stackStands =
+                g_slaveProtocol != nullptr && g_slaveProtocol->GetTransport() != nullptr;
+            if (!stackStands && text == lastConsole)
                 return;
             lastConsole = text;
             report.Progress().Clear();

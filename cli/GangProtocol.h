@@ -1,0 +1,10 @@
+// How a `korvane flash` run of a gang tells its parent what it shows: with KORVANE_GANG_CHILD
+// set in its environment it writes every line on standard output with a tag before it, and the
+// parent draws them (one line per port on a terminal, prefixed lines otherwise). Standard error
+// stays the maintainer's, line for line.
+#pragma once
+
+const char GANG_CHILD_VARIABLE[] = "KORVANE_GANG_CHILD";
+const char GANG_TAG_LINE = 'L';     // "L text": a header, status or box text
+const char GANG_TAG_PROGRESS = 'P'; // "P done total": the progress bar, in bytes
+const char GANG_TAG_RECORD = 'R';   // "R {...}": a slave's record

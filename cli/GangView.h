@@ -1,0 +1,38 @@
+// What a gang shows: on a terminal one line per port, redrawn in place (port, status text,
+// percentage); elsewhere every line of every run with its port before it.
+#pragma once
+
+#include "cli/Gang.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class CGangView : public IGangObserver {
+public:
+    // `json`: the records on standard output instead of the lines.
+    CGangView(const std::vector<std::string>& ports, bool json, bool terminal);
+
+    void OnLine(size_t port, const std::string& text) override;
+    void OnProgress(size_t port, int done, int total) override;
+    void OnRecord(size_t port, const std::string& json) override;
+    void OnDiagnostic(size_t port, const std::string& line) override;
+    void OnPortEnd(size_t port, int exitCode) override;
+
+    // The last text each port showed.
+    const std::string& LastText(size_t port) const { return m_rows[port].text; }
+
+private:
+    struct ROW {
+        std::string label;
+        std::string text;
+        int percent = -1;
+    };
+    void Draw(bool first);
+    void Undraw();
+
+    std::vector<ROW> m_rows;
+    bool m_json;
+    bool m_terminal;
+    bool m_drawn = false;
+};
