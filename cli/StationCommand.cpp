@@ -1,7 +1,123 @@
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/FlashOptions.h"
+#include "cli/FlashRecord.h"
+#include "cli/Gang.h"
+#include "cli/StationView.h"
 #include "cli/Usage.h"
 
-// Not built yet.
-int StationCommand(int /*argc*/, char** /*argv*/) {
-    return UsageError("station", "not available yet");
+#include "ce_interrupt.h"
+#include "ce_namespace.h"
+#include "platform/host/child.h"
+#include "platform/host/host.h"
+#include "platform/host/keys.h"
+
+#include <cstdio>
+
+namespace {
+
+// What the next board waits for, and how the station ends: q, Esc or the end of input.
+enum class NEXT { BOARD, END };
+
+bool IsEnd(int key) {
+    return key == 'q' || key == 'Q' || key == host::KEY_ESCAPE || key == host::KEY_END_OF_INPUT;
+}
+
+// Enter (or Space, as a foot switch may send) starts the next board.
+NEXT WaitForKey(host::KeyInput& keys) {
+    for (;;) {
+        const int key = keys.Next(-1, ce::InterruptFd());
+        if (ce::InterruptSignal() || IsEnd(key))
+            return NEXT::END;
+        if (key == '\r' || key == '\n' || key == ' ')
+            return NEXT::BOARD;
+    }
+}
+
+// Every port present (`present`), or every port gone; the keys can still end the station.
+NEXT WaitForPorts(host::KeyInput& keys, const std::vector<std::string>& paths, bool present) {
+    for (;;) {
+        bool all = true;
+        for (const std::string& path : paths)
+            all = all && host::PathExists(path) == present;
+        if (all)
+            return NEXT::BOARD;
+        const int key = keys.Next(100, ce::InterruptFd());
+        if (ce::InterruptSignal() || IsEnd(key))
+            return NEXT::END;
+    }
+}
+
+std::string TargetText(const FLASH_OPTIONS& options) {
+    if (options.od)
+        return "OD slave 1";
+    std::string list;
+    for (uint8_t slave : options.steppers) {
+        char text[8];
+        std::snprintf(text, sizeof text, "0x%02X", slave);
+        list += (list.empty() ? "" : ", ") + std::string(text);
+    }
+    return (options.steppers.size() > 1 ? "Stepper slaves " : "Stepper slave ") + list;
+}
+
+} // namespace
+
+int StationCommand(int argc, char** argv) {
+    FLASH_OPTIONS options;
+    const std::string error = ParseFlashOptions(argc, argv, true, &options);
+    if (!error.empty())
+        return UsageError("station", error.c_str());
+    if (options.help) {
+        std::printf("%s", STATION_USAGE);
+        return EXIT_UPDATED;
+    }
+    host::AppendFile record;
+    std::string why;
+    if (!options.record.empty() && !record.Open(options.record, &why)) {
+        const std::string what = "cannot append to the record file " + options.record + ": " + why;
+        return UsageError("station", what.c_str());
+    }
+    // Each board is one gang: a run per port ("" is COM6: as the environment maps it).
+    const std::vector<std::string> ports =
+        options.ports.empty() ? std::vector<std::string>{""} : options.ports;
+    std::vector<std::string> paths;
+    for (const std::string& port : ports)
+        paths.push_back(port.empty() ? ce::HostPathFor(L"COM6:") : port);
+
+    ce::CatchInterrupts();
+    host::KeyInput keys;
+    CStationView view(TargetText(options), ports, host::IsTerminal(1));
+    STATION_COUNTS counts;
+    const std::string prompt = options.waitPort
+                                   ? "Waiting for the board's port to appear; q or Esc: end"
+                                   : "Enter: next board   q or Esc: end";
+    for (;;) {
+        // The image is read afresh for every board: it may have been replaced meanwhile.
+        FLASH_RECORD image;
+        DescribeFile(options.file, options.od, &image);
+        view.SetImage(options.file, image.fileSha256.value_or(""));
+        view.Idle(counts, prompt);
+        const NEXT next = options.waitPort ? WaitForPorts(keys, paths, true) : WaitForKey(keys);
+        if (next == NEXT::END)
+            break;
+        ++counts.boards;
+        view.BoardStarted(counts);
+        const int code = GangExitCode(RunGang(options, ports, view));
+        if (code == EXIT_INTERRUPTED) {
+            --counts.boards; // a board nobody finished is neither passed nor failed
+            break;
+        }
+        ++(code == EXIT_UPDATED ? counts.passed : counts.failed);
+        view.BoardEnded(counts, code == EXIT_UPDATED);
+        keys.DropTypeahead();
+        if (options.waitPort) {
+            view.Idle(counts, "Waiting for the board's port to go; q or Esc: end");
+            if (WaitForPorts(keys, paths, false) == NEXT::END)
+                break;
+        }
+    }
+    std::printf("%d boards: %d passed, %d failed\n", counts.boards, counts.passed, counts.failed);
+    if (ce::InterruptSignal())
+        return EXIT_INTERRUPTED;
+    return counts.failed == 0 ? EXIT_UPDATED : EXIT_UPDATE_FAILED;
 }

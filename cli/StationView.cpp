@@ -1,0 +1,176 @@
+#include "cli/StationView.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Five rows of block letters, each letter four cells and a gap.
+const char* const kBig[][5] = {
+    {"#### ", "#  # ", "#### ", "#    ", "#    "}, // P
+    {" ##  ", "#  # ", "#### ", "#  # ", "#  # "}, // A
+    {" ### ", "#    ", " ##  ", "   # ", "###  "}, // S
+    {"#### ", "#    ", "###  ", "#    ", "#    "}, // F
+    {" ### ", "  #  ", "  #  ", "  #  ", " ### "}, // I
+    {"#    ", "#    ", "#    ", "#    ", "#### "}, // L
+};
+
+int BigIndex(char letter) {
+    const char* const letters = "PASFIL";
+    return static_cast<int>(std::strchr(letters, letter) - letters);
+}
+
+std::string BigRow(const char* word, int row) {
+    std::string line;
+    for (const char* c = word; *c; ++c) {
+        for (const char* cell = kBig[BigIndex(*c)][row]; *cell; ++cell)
+            line += *cell == '#' ? "\u2588\u2588" : "  ";
+    }
+    return line;
+}
+
+std::string Yield(const STATION_COUNTS& counts) {
+    if (counts.passed + counts.failed == 0)
+        return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f%%",
+                  100.0 * counts.passed / (counts.passed + counts.failed));
+    return text;
+}
+
+} // namespace
+
+CStationView::CStationView(const std::string& target, const std::vector<std::string>& ports,
+                           bool terminal)
+    : m_target(target), m_terminal(terminal) {
+    const char* term = std::getenv("TERM");
+    m_colour = terminal && term && *term && std::strcmp(term, "dumb") != 0;
+    for (const std::string& port : ports)
+        m_rows.push_back({PortLabel(port), "", -1});
+}
+
+void CStationView::SetImage(const std::string& file, const std::string& sha256) {
+    m_file = file;
+    m_sha256 = sha256;
+}
+
+std::string CStationView::Header() const {
+    std::string ports;
+    for (const ROW& row : m_rows)
+        ports += (ports.empty() ? "" : ", ") + row.label;
+    const std::string sha =
+        m_sha256.empty() ? "cannot be read" : "sha256 " + m_sha256.substr(0, 12);
+    return "Korvane station: " + m_target + " on " + ports + "\nImage: " + m_file + "  " + sha +
+           "\nBoards " + std::to_string(m_counts.boards) + "   passed " +
+           std::to_string(m_counts.passed) + "   failed " + std::to_string(m_counts.failed) +
+           "   yield " + Yield(m_counts) + "\n";
+}
+
+void CStationView::Idle(const STATION_COUNTS& counts, const std::string& waitingFor) {
+    m_counts = counts;
+    m_waitingFor = waitingFor;
+    if (m_terminal)
+        Draw();
+    else
+        std::printf("%s%s\n", Header().c_str(), waitingFor.c_str());
+    std::fflush(stdout);
+}
+
+void CStationView::BoardStarted(const STATION_COUNTS& counts) {
+    m_counts = counts;
+    m_phase = FLASHING;
+    m_waitingFor = "Flashing; Ctrl+C stops it";
+    m_diagnostics.clear();
+    for (ROW& row : m_rows) {
+        row.text.clear();
+        row.percent = -1;
+    }
+    if (m_terminal)
+        Draw();
+    else
+        std::printf("Board %d: flashing\n", counts.boards);
+    std::fflush(stdout);
+}
+
+void CStationView::BoardEnded(const STATION_COUNTS& counts, bool passed) {
+    m_counts = counts;
+    m_phase = ENDED;
+    m_lastPassed = passed;
+    if (m_terminal) {
+        Draw();
+        if (!passed)
+            std::printf("\a");
+    } else {
+        std::printf("Board %d: %s\n", counts.boards, passed ? "PASS" : "FAIL");
+    }
+    std::fflush(stdout);
+}
+
+void CStationView::OnLine(size_t port, const std::string& text) {
+    m_rows[port].text = text;
+    if (m_terminal)
+        Draw();
+    else
+        std::printf("%s: %s\n", m_rows[port].label.c_str(), text.c_str());
+    std::fflush(stdout);
+}
+
+void CStationView::OnProgress(size_t port, int done, int total) {
+    if (total <= 0)
+        return;
+    const int percent = static_cast<int>(100.0 * (done > total ? total : done) / total);
+    if (percent == m_rows[port].percent)
+        return;
+    m_rows[port].percent = percent;
+    if (m_terminal) {
+        Draw();
+        std::fflush(stdout);
+    }
+}
+
+void CStationView::OnRecord(size_t /*port*/, const std::string& /*json*/) {}
+
+void CStationView::OnDiagnostic(size_t port, const std::string& line) {
+    const std::string text = m_rows[port].label + ": " + line;
+    if (!m_terminal) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return;
+    }
+    m_diagnostics.push_back(text);
+    if (m_diagnostics.size() > 4)
+        m_diagnostics.erase(m_diagnostics.begin());
+    Draw();
+    std::fflush(stdout);
+}
+
+void CStationView::OnPortEnd(size_t /*port*/, int /*exitCode*/) {}
+
+// The whole screen, from its top, every time: what it shows is little, and an operator looks
+// at it from across the room.
+void CStationView::Draw() {
+    std::printf("\033[H\033[2J%s\n", Header().c_str());
+    if (m_phase == FLASHING) {
+        std::printf("Board %d: flashing\n", m_counts.boards);
+    } else if (m_phase == ENDED) {
+        const char* word = m_lastPassed ? "PASS" : "FAIL";
+        if (m_colour)
+            std::printf(m_lastPassed ? "\033[1;32m" : "\033[1;31m");
+        for (int row = 0; row < 5; ++row)
+            std::printf("  %s\n", BigRow(word, row).c_str());
+        if (m_colour)
+            std::printf("\033[0m");
+        std::printf("\nBoard %d: %s\n", m_counts.boards, word);
+    }
+    if (m_phase != IDLE) {
+        for (const ROW& row : m_rows) {
+            std::printf("  %s: %s", row.label.c_str(), row.text.c_str());
+            if (row.percent >= 0 && m_phase == FLASHING)
+                std::printf("  %d%%", row.percent);
+            std::printf("\n");
+        }
+        for (const std::string& line : m_diagnostics)
+            std::printf("  %s\n", line.c_str());
+    }
+    std::printf("\n%s\n", m_waitingFor.c_str());
+}
