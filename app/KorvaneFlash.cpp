@@ -1,5 +1,6 @@
 // OnFlash, the whole firmware update behind "Flash!": from the HEX file to the slave's final
 // status, reported in the status line, the progress bar and message boxes.
+#include "app/FlashTexts.h"
 #include "app/KorvaneDlg.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/SlaveProtocol.h"
@@ -26,7 +27,7 @@ void CKorvaneDlg::OnFlash() {
     if (m_pProtocol == NULL)
         m_pProtocol = CSlaveProtocol::GetProtocol();
     if (m_pProtocol == NULL) {
-        ShowStatus(_T("Error opening port"));
+        ShowStatus(STATUS_PORT_ERROR);
         return;
     }
 
@@ -46,10 +47,10 @@ void CKorvaneDlg::OnFlash() {
         nMultiplier = STEPPER_ADDRESS_UNIT;
     }
 
-    ShowStatus(_T("Reading file"));
+    ShowStatus(STATUS_READING);
     FILE* pFile = _wfopen(m_strFileName, _T("r"));
     if (pFile == NULL) {
-        ShowStatus(_T("Error opening file"));
+        ShowStatus(STATUS_OPEN_ERROR);
         return;
     }
     BYTE* pImage = static_cast<BYTE*>(malloc(HEX_IMAGE_SIZE));
@@ -59,7 +60,7 @@ void CKorvaneDlg::OnFlash() {
         free(pImage);
     } else {
         // The run ends here; the status line must not go on saying it reads.
-        ShowStatus(_T("Error reading file"));
+        ShowStatus(STATUS_READ_ERROR);
     }
     fclose(pFile);
 }
@@ -73,13 +74,13 @@ void CKorvaneDlg::FlashImage(FILE* pFile, BYTE* pImage, BYTE bAddress, BYTE bBlo
     case HEX_LOADED:
         break;
     case HEX_CHECKSUM_ERROR:
-        ShowStatus(_T("Checksum error"));
+        ShowStatus(STATUS_CHECKSUM_ERROR);
         return;
     case HEX_RANGE_ERROR:
-        ShowStatus(_T("Address out of range"));
+        ShowStatus(STATUS_RANGE_ERROR);
         return;
     default: // HEX_NO_LINE (an empty file), HEX_READ_ERROR
-        ShowStatus(_T("Error reading file"));
+        ShowStatus(STATUS_READ_ERROR);
         return;
     }
 
@@ -96,47 +97,47 @@ void CKorvaneDlg::FlashImage(FILE* pFile, BYTE* pImage, BYTE bAddress, BYTE bBlo
         extent.bPlaced && (extent.dwLow < wStart || extent.dwEnd > dwProgrammedEnd);
     if (wEnd < wStart || wStart % nMultiplier != 0 || dwProgrammedEnd > HEX_IMAGE_SIZE ||
         bDataLeftOut) {
-        ShowStatus(_T("Address out of range"));
+        ShowStatus(STATUS_RANGE_ERROR);
         return;
     }
 
     m_progress.SetRange32(0, wLength);
     m_progress.SetPos(0);
 
-    ShowStatus(_T("Erasing"));
+    ShowStatus(STATUS_ERASING);
     if (m_pProtocol->Erase(bAddress, static_cast<WORD>(wStart / nMultiplier)) != ERR_OK) {
-        AfxMessageBox(_T("Error Erasing"), MB_OK, 0);
+        AfxMessageBox(BOX_ERASE_ERROR, MB_OK, 0);
         return;
     }
 
-    ShowStatus(_T("Programming..."));
+    ShowStatus(STATUS_PROGRAMMING);
     // Every block is a whole block, the last one too: behind the end it carries the image's
     // 0xFF (or whatever a record put there).
     for (DWORD dwPosition = 0; dwPosition < wLength; dwPosition += bBlockLength) {
         const WORD wTarget = static_cast<WORD>(wStart / nMultiplier + dwPosition / nMultiplier);
         if (m_pProtocol->Program(bAddress, wTarget, pImage + wStart + dwPosition, bBlockLength) !=
             ERR_OK) {
-            AfxMessageBox(_T("Error while programming"), MB_OK, 0);
-            ShowStatus(_T("Programming error"));
+            AfxMessageBox(BOX_PROGRAM_ERROR, MB_OK, 0);
+            ShowStatus(STATUS_PROGRAM_ERROR);
             return;
         }
         m_progress.OffsetPos(bBlockLength);
     }
 
-    ShowStatus(_T("Resetting slave"));
+    ShowStatus(STATUS_RESETTING);
     m_pProtocol->Reset(bAddress);
     Sleep(RESET_WAIT_MS);
 
-    ShowStatus(_T("Getting status"));
+    ShowStatus(STATUS_GETTING_STATUS);
     BYTE bStatus = STATUS_NOT_READ;
     const DWORD dwResult = m_pProtocol->GetStatus(bAddress, &bStatus);
     if (dwResult != ERR_OK || bStatus != 0) {
         CString strMessage;
-        strMessage.Format(_T("Update failed! Error %d"), bStatus);
+        strMessage.Format(FORMAT_UPDATE_FAILED, bStatus);
         AfxMessageBox(strMessage, MB_ICONHAND, 0);
         ShowStatus(strMessage);
         return;
     }
-    AfxMessageBox(_T("Update succeeded!"), MB_OK, 0);
-    ShowStatus(_T("Update sucessfully completed"));
+    AfxMessageBox(BOX_UPDATE_SUCCEEDED, MB_OK, 0);
+    ShowStatus(STATUS_UPDATE_DONE);
 }

@@ -4,6 +4,7 @@
 #include "cli/UpdateOutcome.h"
 
 #include "afxapp.h"
+#include "app/FlashTexts.h"
 #include "afxstr.h"
 #include "app/KorvaneRes.h"
 #include "app/resource.h"
@@ -54,10 +55,11 @@ int EntryOf(const CUiControl& list, uint8_t slave) {
 // The slave's status byte, when the update read one: 0 for a success, N for "Update failed!
 // Error N" after a GetStatus that answered.
 std::optional<int64_t> StatusOf(const std::wstring& status) {
-    if (status == STATUS_UPDATE_SUCCEEDED)
+    if (status == STATUS_UPDATE_DONE)
         return 0;
-    const size_t prefix = std::wcslen(STATUS_UPDATE_FAILED);
-    if (status.compare(0, prefix, STATUS_UPDATE_FAILED) != 0 || g_slaveProtocol == nullptr ||
+    const std::wstring failed = UpdateFailedPrefix();
+    const size_t prefix = failed.size();
+    if (status.compare(0, prefix, failed) != 0 || g_slaveProtocol == nullptr ||
         g_slaveProtocol->GetLastStatusResult() != ERR_OK)
         return std::nullopt;
     return std::wcstol(status.c_str() + prefix, nullptr, 10);

@@ -1,8 +1,7 @@
 #include "cli/UpdateOutcome.h"
 #include "cli/ExitCodes.h"
 
-const wchar_t STATUS_UPDATE_SUCCEEDED[] = L"Update sucessfully completed";
-const wchar_t STATUS_UPDATE_FAILED[] = L"Update failed! Error ";
+#include "app/FlashTexts.h"
 
 namespace {
 
@@ -14,14 +13,10 @@ struct STATUS_EXIT {
 // An update whose erase failed keeps "Erasing" in its status line (the box said "Error
 // Erasing").
 const STATUS_EXIT s_finalStatuses[] = {
-    {STATUS_UPDATE_SUCCEEDED, EXIT_UPDATED},
-    {L"Error opening file", EXIT_FILE},
-    {L"Error reading file", EXIT_FILE},
-    {L"Checksum error", EXIT_FILE},
-    {L"Address out of range", EXIT_FILE},
-    {L"Error opening port", EXIT_PORT},
-    {L"Erasing", EXIT_ERASE},
-    {L"Programming error", EXIT_PROGRAM},
+    {STATUS_UPDATE_DONE, EXIT_UPDATED}, {STATUS_OPEN_ERROR, EXIT_FILE},
+    {STATUS_READ_ERROR, EXIT_FILE},     {STATUS_CHECKSUM_ERROR, EXIT_FILE},
+    {STATUS_RANGE_ERROR, EXIT_FILE},    {STATUS_PORT_ERROR, EXIT_PORT},
+    {STATUS_ERASING, EXIT_ERASE},       {STATUS_PROGRAM_ERROR, EXIT_PROGRAM},
 };
 
 } // namespace
@@ -36,4 +31,9 @@ int ExitCodeOfStatus(const std::wstring& status) {
 
 bool FailsEverySlave(int exitCode) {
     return exitCode == EXIT_FILE || exitCode == EXIT_PORT;
+}
+
+std::wstring UpdateFailedPrefix() {
+    const std::wstring format = FORMAT_UPDATE_FAILED;
+    return format.substr(0, format.find(L'%'));
 }

@@ -3,12 +3,12 @@
 
 #include <string>
 
-extern const wchar_t STATUS_UPDATE_SUCCEEDED[]; // "Update sucessfully completed"
-extern const wchar_t STATUS_UPDATE_FAILED[];    // "Update failed! Error " and the status byte
-
 // EXIT_UPDATED only for a completed update; every other text is a failure's code, and a text
 // no table row knows (an update that stopped without saying why) is EXIT_UPDATE_FAILED.
 int ExitCodeOfStatus(const std::wstring& status);
 
 // Whether the failure would come again for every further slave (the file, the port).
 bool FailsEverySlave(int exitCode);
+
+// "Update failed! Error ": what stands before the slave's status byte in a failed update's text.
+std::wstring UpdateFailedPrefix();
