@@ -98,19 +98,10 @@ private:
 
 int FlashCommand(int argc, char** argv) {
     FLASH_OPTIONS options;
-    const std::string error = ParseFlashOptions(argc, argv, false, &options);
-    if (!error.empty())
-        return UsageError("flash", error.c_str());
-    if (options.help) {
-        std::printf("%s\n%s", FLASH_USAGE, EXIT_STATUS_HELP);
-        return EXIT_UPDATED;
-    }
     host::AppendFile record;
-    std::string why;
-    if (!options.record.empty() && !record.Open(options.record, &why)) {
-        const std::string what = "cannot append to the record file " + options.record + ": " + why;
-        return UsageError("flash", what.c_str());
-    }
+    const int prepared = PrepareFlashRun(argc, argv, false, &options, &record);
+    if (prepared >= 0)
+        return prepared;
     if (options.ports.size() > 1) {
         CGangView view(options.ports, options.json, host::IsTerminal(1));
         return GangExitCode(RunGang(options, options.ports, view));

@@ -1,8 +1,12 @@
 #include "cli/FlashOptions.h"
 
+#include "cli/ExitCodes.h"
+#include "cli/Usage.h"
+#include "platform/host/host.h"
 #include "protocol/Slaves.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -115,6 +119,34 @@ std::string ParseFlashOptions(int argc, char** argv, bool station, FLASH_OPTIONS
     if (options->file.empty())
         return "no FILE to flash";
     return "";
+}
+
+std::string StepperList(const std::vector<uint8_t>& slaves, const char* separator) {
+    std::string list;
+    for (uint8_t slave : slaves) {
+        char text[8];
+        std::snprintf(text, sizeof text, "0x%02X", slave);
+        list += (list.empty() ? "" : separator) + std::string(text);
+    }
+    return list;
+}
+
+int PrepareFlashRun(int argc, char** argv, bool station, FLASH_OPTIONS* options,
+                    host::AppendFile* record) {
+    const char* command = station ? "station" : "flash";
+    const std::string error = ParseFlashOptions(argc, argv, station, options);
+    if (!error.empty())
+        return UsageError(command, error.c_str());
+    if (options->help) {
+        std::printf("%s\n%s", station ? STATION_USAGE : FLASH_USAGE, EXIT_STATUS_HELP);
+        return EXIT_UPDATED;
+    }
+    std::string why;
+    if (!options->record.empty() && !record->Open(options->record, &why)) {
+        const std::string what = "cannot append to the record file " + options->record + ": " + why;
+        return UsageError(command, what.c_str());
+    }
+    return -1;
 }
 
 std::vector<uint8_t> SlavesOf(const FLASH_OPTIONS& options) {

@@ -23,3 +23,16 @@ std::string ParseFlashOptions(int argc, char** argv, bool station, FLASH_OPTIONS
 
 // The slaves the options name, in the order they are flashed: slave 1 for --od.
 std::vector<uint8_t> SlavesOf(const FLASH_OPTIONS& options);
+
+// Stepper slaves as the command line and the screen write them: "0x14,0x1C".
+std::string StepperList(const std::vector<uint8_t>& slaves, const char* separator);
+
+namespace host {
+class AppendFile;
+}
+
+// What `korvane flash` and `korvane station` do first: parse the command line, print the
+// help when asked, open the record file for appending. -1 to go on; otherwise the exit status
+// (a usage error has been said on standard error, and nothing is sent).
+int PrepareFlashRun(int argc, char** argv, bool station, FLASH_OPTIONS* options,
+                    host::AppendFile* record);

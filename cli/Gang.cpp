@@ -18,13 +18,7 @@ std::vector<std::string> ChildArgs(const FLASH_OPTIONS& options, const std::stri
     if (options.od) {
         args.push_back("--od");
     } else {
-        std::string list;
-        for (uint8_t slave : options.steppers) {
-            char text[8];
-            std::snprintf(text, sizeof text, "0x%02X", slave);
-            list += (list.empty() ? "" : ",") + std::string(text);
-        }
-        args.insert(args.end(), {"--stepper", list});
+        args.insert(args.end(), {"--stepper", StepperList(options.steppers, ",")});
     }
     if (!options.record.empty())
         args.insert(args.end(), {"--record", options.record});
@@ -148,4 +142,21 @@ int GangExitCode(const std::vector<int>& codes) {
 
 std::string PortLabel(const std::string& port) {
     return port.empty() ? "COM6:" : port;
+}
+
+bool GANG_ROW::SetProgress(int done, int total) {
+    if (total <= 0)
+        return false;
+    const int now = static_cast<int>(100.0 * (done > total ? total : done) / total);
+    if (now == percent)
+        return false;
+    percent = now;
+    return true;
+}
+
+std::vector<GANG_ROW> RowsFor(const std::vector<std::string>& ports) {
+    std::vector<GANG_ROW> rows;
+    for (const std::string& port : ports)
+        rows.push_back({PortLabel(port), "", -1});
+    return rows;
 }

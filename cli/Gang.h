@@ -33,3 +33,16 @@ int GangExitCode(const std::vector<int>& codes);
 
 // A port's name as the operator reads it: the device, or "COM6:" for "".
 std::string PortLabel(const std::string& port);
+
+// One port's line on a screen: its name, the last text its run showed, the percentage.
+struct GANG_ROW {
+    std::string label;
+    std::string text;
+    int percent = -1; // none yet
+
+    // Takes the progress bar's bytes; true when the percentage shown changes.
+    bool SetProgress(int done, int total);
+};
+
+// A row for every port, in the order given.
+std::vector<GANG_ROW> RowsFor(const std::vector<std::string>& ports);

@@ -1,9 +1,7 @@
 #include "cli/GangView.h"
 
 CGangView::CGangView(const std::vector<std::string>& ports, bool json, bool terminal)
-    : m_json(json), m_terminal(terminal && !json) {
-    for (const std::string& port : ports)
-        m_rows.push_back({PortLabel(port), "", -1});
+    : m_rows(RowsFor(ports)), m_json(json), m_terminal(terminal && !json) {
     if (m_terminal)
         Draw(true);
 }
@@ -19,13 +17,7 @@ void CGangView::OnLine(size_t port, const std::string& text) {
 }
 
 void CGangView::OnProgress(size_t port, int done, int total) {
-    if (total <= 0)
-        return;
-    const int percent = static_cast<int>(100.0 * (done > total ? total : done) / total);
-    if (percent == m_rows[port].percent)
-        return;
-    m_rows[port].percent = percent;
-    if (m_terminal)
+    if (m_rows[port].SetProgress(done, total) && m_terminal)
         Draw(false);
 }
 
@@ -50,7 +42,7 @@ void CGangView::OnPortEnd(size_t /*port*/, int /*exitCode*/) {}
 void CGangView::Draw(bool first) {
     if (!first && m_drawn)
         std::printf("\033[%zuA", m_rows.size());
-    for (const ROW& row : m_rows) {
+    for (const GANG_ROW& row : m_rows) {
         std::printf("\r\033[K%s: %s", row.label.c_str(), row.text.c_str());
         if (row.percent >= 0)
             std::printf("  %d%%", row.percent);

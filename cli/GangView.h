@@ -23,15 +23,10 @@ public:
     const std::string& LastText(size_t port) const { return m_rows[port].text; }
 
 private:
-    struct ROW {
-        std::string label;
-        std::string text;
-        int percent = -1;
-    };
     void Draw(bool first);
     void Undraw();
 
-    std::vector<ROW> m_rows;
+    std::vector<GANG_ROW> m_rows;
     bool m_json;
     bool m_terminal;
     bool m_drawn = false;

@@ -51,32 +51,18 @@ NEXT WaitForPorts(host::KeyInput& keys, const std::vector<std::string>& paths, b
 std::string TargetText(const FLASH_OPTIONS& options) {
     if (options.od)
         return "OD slave 1";
-    std::string list;
-    for (uint8_t slave : options.steppers) {
-        char text[8];
-        std::snprintf(text, sizeof text, "0x%02X", slave);
-        list += (list.empty() ? "" : ", ") + std::string(text);
-    }
-    return (options.steppers.size() > 1 ? "Stepper slaves " : "Stepper slave ") + list;
+    return (options.steppers.size() > 1 ? "Stepper slaves " : "Stepper slave ") +
+           StepperList(options.steppers, ", ");
 }
 
 } // namespace
 
 int StationCommand(int argc, char** argv) {
     FLASH_OPTIONS options;
-    const std::string error = ParseFlashOptions(argc, argv, true, &options);
-    if (!error.empty())
-        return UsageError("station", error.c_str());
-    if (options.help) {
-        std::printf("%s", STATION_USAGE);
-        return EXIT_UPDATED;
-    }
-    host::AppendFile record;
-    std::string why;
-    if (!options.record.empty() && !record.Open(options.record, &why)) {
-        const std::string what = "cannot append to the record file " + options.record + ": " + why;
-        return UsageError("station", what.c_str());
-    }
+    host::AppendFile record; // opened to prove it can be: each board's runs append to it
+    const int prepared = PrepareFlashRun(argc, argv, true, &options, &record);
+    if (prepared >= 0)
+        return prepared;
     // Each board is one gang: a run per port ("" is COM6: as the environment maps it).
     const std::vector<std::string> ports =
         options.ports.empty() ? std::vector<std::string>{""} : options.ports;

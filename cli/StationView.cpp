@@ -43,11 +43,9 @@ std::string Yield(const STATION_COUNTS& counts) {
 
 CStationView::CStationView(const std::string& target, const std::vector<std::string>& ports,
                            bool terminal)
-    : m_target(target), m_terminal(terminal) {
+    : m_target(target), m_rows(RowsFor(ports)), m_terminal(terminal) {
     const char* term = std::getenv("TERM");
     m_colour = terminal && term && *term && std::strcmp(term, "dumb") != 0;
-    for (const std::string& port : ports)
-        m_rows.push_back({PortLabel(port), "", -1});
 }
 
 void CStationView::SetImage(const std::string& file, const std::string& sha256) {
@@ -57,7 +55,7 @@ void CStationView::SetImage(const std::string& file, const std::string& sha256) 
 
 std::string CStationView::Header() const {
     std::string ports;
-    for (const ROW& row : m_rows)
+    for (const GANG_ROW& row : m_rows)
         ports += (ports.empty() ? "" : ", ") + row.label;
     const std::string sha =
         m_sha256.empty() ? "cannot be read" : "sha256 " + m_sha256.substr(0, 12);
@@ -82,7 +80,7 @@ void CStationView::BoardStarted(const STATION_COUNTS& counts) {
     m_phase = FLASHING;
     m_waitingFor = "Flashing; Ctrl+C stops it";
     m_diagnostics.clear();
-    for (ROW& row : m_rows) {
+    for (GANG_ROW& row : m_rows) {
         row.text.clear();
         row.percent = -1;
     }
@@ -117,13 +115,7 @@ void CStationView::OnLine(size_t port, const std::string& text) {
 }
 
 void CStationView::OnProgress(size_t port, int done, int total) {
-    if (total <= 0)
-        return;
-    const int percent = static_cast<int>(100.0 * (done > total ? total : done) / total);
-    if (percent == m_rows[port].percent)
-        return;
-    m_rows[port].percent = percent;
-    if (m_terminal) {
+    if (m_rows[port].SetProgress(done, total) && m_terminal) {
         Draw();
         std::fflush(stdout);
     }
@@ -163,7 +155,7 @@ void CStationView::Draw() {
         std::printf("\nBoard %d: %s\n", m_counts.boards, word);
     }
     if (m_phase != IDLE) {
-        for (const ROW& row : m_rows) {
+        for (const GANG_ROW& row : m_rows) {
             std::printf("  %s: %s", row.label.c_str(), row.text.c_str());
             if (row.percent >= 0 && m_phase == FLASHING)
                 std::printf("  %d%%", row.percent);

@@ -33,15 +33,11 @@ public:
     void OnPortEnd(size_t port, int exitCode) override;
 
 private:
-    struct ROW {
-        std::string label, text;
-        int percent = -1;
-    };
     void Draw();
     std::string Header() const;
 
     std::string m_target;
-    std::vector<ROW> m_rows;
+    std::vector<GANG_ROW> m_rows;
     bool m_terminal;
     bool m_colour;
     std::string m_file, m_sha256;
