@@ -271,7 +271,12 @@ TEST(HeadlessFlash, NoPort) {
     const Finished run =
         RunKorvane({"flash", "--stepper", "0x14", "--port", rig.Dir() + "/no-such-port", file});
     EXPECT_EQ(run.exit, 4);
+    // The port's own reason, once, then the one line of the failure.
+    const std::string reason = "COM6: " + rig.Dir() + "/no-such-port does not exist";
+    EXPECT_EQ(run.err.find(reason), 0u) << run.err;
+    EXPECT_EQ(run.err.find(reason, 1), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Error opening port"), std::string::npos) << run.err;
+    EXPECT_EQ(RunKorvane({"scan", "--port", rig.Dir() + "/no-such-port"}).err.find(reason), 0u);
 }
 
 // Lost replies cost an attempt each; every one is counted, and the update still succeeds.
