@@ -3,6 +3,7 @@
 // into `korvane-sim --baud 115200` three ways, with the real korvane program each time:
 //
 //   headless  korvane flash --record, its output to files, as a script runs it
+//   tty       the same in a tmux pane, where it draws its progress line on standard error
 //   terminal  the terminal dialog in tmux, worked with keys as an operator does
 //   window    the FLTK window on Xvfb, worked with xdotool
 //
@@ -15,8 +16,8 @@
 //   line    the simulator's own clock, from the first request it heard to the GetStatus: the
 //           same interval for every way, with no harness latency in it
 //
-// Host CPU: the whole headless process (wait4); for a dialog, what its process used between
-// those two points (/proc/PID/stat, 10 ms ticks).
+// Host CPU: the whole headless process (wait4, or the shell's `times` in tmux); for a dialog, what
+// its process used between those two points (/proc/PID/stat, 10 ms ticks).
 //
 //     build/bench_headless_speed                        # both images, all ways, 3 repetitions
 //     build/bench_headless_speed --repeat 5 --only terminal --image od
@@ -145,6 +146,22 @@ bool CopyFile(const std::string& from, const std::string& to) {
     return bool(in) && bool(out);
 }
 
+// korvane flash's arguments for this image into the simulator, with a record file.
+std::vector<std::string> FlashArgs(const benchsim::FlashImage& image, const std::string& port,
+                                   const std::string& record) {
+    std::vector<std::string> args = {testsupport::ProgramDir() + "/korvane", "flash"};
+    if (image.od) {
+        args.push_back("--od");
+    } else {
+        args.push_back("--stepper");
+        args.push_back(kStepperSlave);
+    }
+    for (const std::string& a :
+         {std::string("--port"), port, std::string("--record"), record, image.path})
+        args.push_back(a);
+    return args;
+}
+
 Run RunHeadless(const benchsim::FlashImage& image, const std::string& dir) {
     simtest::Sim sim(kSimArgs, false);
     if (!sim.Ok())
@@ -194,6 +211,45 @@ Run RunHeadless(const benchsim::FlashImage& image, const std::string& dir) {
     run.updateS = std::strtod(Field(line, "seconds").c_str(), nullptr);
     run.cpuS = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    run.lineS = LineSeconds(sim.LogLines());
+    return run;
+}
+
+// korvane flash in a tmux pane: standard error a terminal, so it draws its progress line. The
+// shell's `times` gives the program's CPU (10 ms ticks).
+Run RunHeadlessTty(const benchsim::FlashImage& image) {
+    if (!termtest::HaveTmux())
+        return {"tmux is missing (scripts/install-deps installs it)"};
+    simtest::Sim sim(kSimArgs, false);
+    if (!sim.Ok())
+        return {"korvane-sim did not start"};
+    const std::string record = sim.Dir() + "/record.jsonl";
+    const std::string cpu = sim.Dir() + "/times";
+    std::string command;
+    for (const std::string& a : FlashArgs(image, sim.Path(), record))
+        command += simtest::ShellQuote(a) + " ";
+    command += "; times >" + simtest::ShellQuote(cpu) + "; sleep 60";
+    termtest::Tmux pane;
+    if (!pane.Start(command, 80, 24, sim.Dir()))
+        return {"tmux did not start korvane flash"};
+    const int64_t end = MonoUs() + int64_t(kFlashMs) * 1000;
+    std::string times;
+    while ((times = testsupport::Slurp(cpu)).find('\n', times.find('\n') + 1) ==
+           std::string::npos) {
+        if (MonoUs() > end)
+            return {"korvane flash did not end in tmux:\n" + pane.Screen()};
+        Pause(20);
+    }
+    const std::string line = testsupport::Slurp(record);
+    if (Field(line, "exit") != "0")
+        return {"korvane flash failed in tmux:\n" + pane.Screen()};
+    Run run;
+    run.updateS = std::strtod(Field(line, "seconds").c_str(), nullptr);
+    // The second line: the children's user and system time, "0m0.190000s 0m0.020000s".
+    double minutes[2] = {}, seconds[2] = {};
+    std::sscanf(times.c_str() + times.find('\n') + 1, "%lfm%lfs %lfm%lfs", &minutes[0], &seconds[0],
+                &minutes[1], &seconds[1]);
+    run.cpuS = 60 * (minutes[0] + minutes[1]) + seconds[0] + seconds[1];
     run.lineS = LineSeconds(sim.LogLines());
     return run;
 }
@@ -304,19 +360,24 @@ struct Way {
     }
 };
 
+// The medians of each way; each dialog's row adds the headless ways' medians over its own
+// (update and line), below 1 where the headless flash is the faster.
 void Report(const benchsim::FlashImage& image, const std::vector<Way>& ways) {
     std::printf("%s, %u blocks: medians\n", image.od ? "OD" : "Stepper", image.Blocks());
-    std::printf("  %-9s %4s %10s %10s %8s %14s %12s\n", "", "runs", "update s", "line s", "CPU s",
-                "update h/d", "line h/d");
-    const Way& headless = ways[0];
+    std::printf("  %-9s %4s %9s %9s %7s   %-27s %-27s\n", "", "runs", "update s", "line s", "CPU s",
+                "headless/dialog upd, line", "tty/dialog upd, line");
     for (const Way& way : ways) {
         if (way.runs.empty())
             continue;
-        std::printf("  %-9s %4zu %10.3f %10.3f %8.3f", way.name, way.runs.size(), way.Update(),
+        std::printf("  %-9s %4zu %9.3f %9.3f %7.3f", way.name, way.runs.size(), way.Update(),
                     way.Line(), way.Cpu());
-        if (&way != &headless && !headless.runs.empty())
-            std::printf(" %14.4f %12.4f", headless.Update() / way.Update(),
-                        headless.Line() / way.Line());
+        const bool dialog =
+            std::strcmp(way.name, "terminal") == 0 || std::strcmp(way.name, "window") == 0;
+        for (int i = 0; dialog && i < 2; ++i) {
+            if (!ways[i].runs.empty())
+                std::printf("   %.4f, %.4f%13s", ways[i].Update() / way.Update(),
+                            ways[i].Line() / way.Line(), "");
+        }
         std::printf("\n");
     }
 }
@@ -336,7 +397,7 @@ int main(int argc, char** argv) {
             repeat = std::max(1, std::atoi(argv[++i]));
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--only headless|terminal|window] [--image od|stepper] "
+                         "usage: %s [--only headless|tty|terminal|window] [--image od|stepper] "
                          "[--repeat N]\n",
                          argv[0]);
             return 2;
@@ -363,15 +424,17 @@ int main(int argc, char** argv) {
             ++failed;
             continue;
         }
-        std::vector<Way> ways = {{"headless", {}}, {"terminal", {}}, {"window", {}}};
+        std::vector<Way> ways = {{"headless", {}}, {"tty", {}}, {"terminal", {}}, {"window", {}}};
         // Interleaved, so that a change in the machine's load falls on every way alike.
         for (int i = 0; i < repeat; ++i) {
             for (Way& way : ways) {
                 if (!only.empty() && only != way.name)
                     continue;
-                const Run run = way.name == std::string("headless")   ? RunHeadless(image, dir)
-                                : way.name == std::string("terminal") ? RunTerminal(image)
-                                                                      : RunWindow(image);
+                const std::string name = way.name;
+                const Run run = name == "headless"   ? RunHeadless(image, dir)
+                                : name == "tty"      ? RunHeadlessTty(image)
+                                : name == "terminal" ? RunTerminal(image)
+                                                     : RunWindow(image);
                 if (!run.error.empty()) {
                     std::printf("  %s: not measured: %s\n", way.name, run.error.c_str());
                     ++failed;
