@@ -167,16 +167,7 @@ Run RunHeadless(const benchsim::FlashImage& image, const std::string& dir) {
     if (!sim.Ok())
         return {"korvane-sim did not start"};
     const std::string record = sim.Dir() + "/record.jsonl";
-    std::vector<std::string> args = {testsupport::ProgramDir() + "/korvane", "flash"};
-    if (image.od) {
-        args.push_back("--od");
-    } else {
-        args.push_back("--stepper");
-        args.push_back(kStepperSlave);
-    }
-    for (const std::string& a :
-         {std::string("--port"), sim.Path(), std::string("--record"), record, image.path})
-        args.push_back(a);
+    std::vector<std::string> args = FlashArgs(image, sim.Path(), record);
     const pid_t pid = fork();
     if (pid == 0) {
         const int out = open((dir + "/headless.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
