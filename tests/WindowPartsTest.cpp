@@ -4,14 +4,13 @@
 #include "app/KorvaneRes.h"
 #include "app/resource.h"
 #include "platform/ui/WindowBackEnd.h"
-#include "platform/ui/WindowFileChooser.h"
+#include "platform/ui/WindowChooserRules.h"
 #include "platform/ui/WindowLayout.h"
 #include "platform/ui/WindowMessageBox.h"
+#include "tests/SimHarness.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -206,24 +205,29 @@ TEST(WindowChoice, NoWindowWithoutADisplay) {
     EXPECT_NE(why.find("\":4711\" cannot be opened"), std::string::npos) << why;
 }
 
-// KORVANE_UI=window on a display that does not answer: korvane says why and takes the
-// terminal (which, with no terminal to hold here, ends the dialog at once).
-TEST(WindowChoice, ForcedWindowWithoutADisplayFallsBackToTheTerminal) {
-    const std::string command =
-        "cd /tmp && env -u WAYLAND_DISPLAY DISPLAY=:4711 KORVANE_UI=window"
-        " CE_COM6=/nonexistent timeout 10 " KORVANE_BINARY_DIR "/korvane </dev/null 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    std::array<char, 512> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    EXPECT_NE(WEXITSTATUS(status), 124) << "korvane did not end: " << out;
-    const std::string expected = UiWindowBuilt()
-                                     ? "no window: the X display \":4711\" cannot be opened; using "
-                                       "the terminal"
-                                     : "not built";
-    EXPECT_NE(out.find(expected), std::string::npos) << out;
+// A back end named in KORVANE_UI that cannot be used: korvane says why and takes the terminal
+// (which, with no terminal to hold here, ends the dialog at once).
+TEST(WindowChoice, ANamedBackEndThatCannotBeUsedFallsBackToTheTerminal) {
+    struct Case {
+        const char* env;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"DISPLAY=:4711 KORVANE_UI=window",
+         UiWindowBuilt() ? "korvane: no window: the X display \":4711\" cannot be opened; using "
+                           "the terminal"
+                         : "korvane: no window: the window back end is not built into this program "
+                           "(FLTK was not found); using the terminal"},
+        {"DISPLAY=:4711 KORVANE_UI=paper",
+         "korvane: KORVANE_UI=paper is no dialog back end (terminal, window); using the terminal"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = simtest::ShellOutput(
+            std::string("cd /tmp && env -u WAYLAND_DISPLAY ") + c.env +
+            " CE_COM6=/nonexistent timeout 10 " KORVANE_BINARY_DIR "/korvane </dev/null 2>&1;"
+            " echo \"exit $?\"");
+        EXPECT_EQ(out.find("exit 124"), std::string::npos)
+            << c.env << ": korvane did not end: " << out;
+        EXPECT_NE(out.find(c.said), std::string::npos) << c.env << ": " << out;
+    }
 }

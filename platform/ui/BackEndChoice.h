@@ -3,8 +3,8 @@
 
 #include "platform/ui/UiBackEnd.h"
 
-// KORVANE_UI=terminal or KORVANE_UI=window chooses; without it, the window when it can be
-// shown (UiWindowAvailable) and the terminal otherwise. (A window that cannot be shown, or an
-// unknown name, is said so on standard error, and the terminal is used.) The back end lives
-// until the program exits.
+// KORVANE_UI names the back end (terminal or window); without it, the first in order of
+// preference that can be shown now: the window (UiWindowAvailable), else the terminal. A named
+// back end that cannot be shown, or an unknown name, is said so on standard error, and the
+// terminal is used. The back end lives until the program exits.
 CUiBackEnd* UiDefaultBackEnd();

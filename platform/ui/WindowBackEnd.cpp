@@ -1,35 +1,4 @@
 #include "platform/ui/WindowBackEnd.h"
-
-#include <cstdlib>
-#include <string>
-
-namespace {
-
-bool IsSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
-} // namespace
-
-#ifndef KORVANE_HAVE_FLTK
-
-BOOL UiWindowBuilt() {
-    return FALSE;
-}
-
-BOOL UiWindowAvailable(std::string* pWhy) {
-    if (pWhy)
-        *pWhy = "the window back end is not built into this program (FLTK was not found)";
-    return FALSE;
-}
-
-CUiBackEnd* UiWindowBackEnd() {
-    return nullptr;
-}
-
-#else
-
 #include "platform/ui/WindowDialogView.h"
 #include "platform/ui/WindowFileChooser.h"
 #include "platform/ui/WindowMessageBox.h"
@@ -44,8 +13,15 @@ CUiBackEnd* UiWindowBackEnd() {
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace {
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
 
 // How long the program may hold the thread before the window, still refusing input, is
 // repainted where it was uncovered.
@@ -253,5 +229,3 @@ BOOL CWindowBackEnd::ChooseFile(UI_FILE_REQUEST& request) {
     Fl::flush();
     return bChosen;
 }
-
-#endif

@@ -1,6 +1,7 @@
 // The window back end: dialogs, message boxes and file dialogs as real windows on the X display
 // (FLTK), worked with the mouse and with the same keys as the terminal. Built only where FLTK
-// was found (KORVANE_HAVE_FLTK).
+// is found (cmake/ui-window.cmake); elsewhere WindowMissing.cpp gives the three functions
+// below their "not built" answers.
 #pragma once
 
 #include "platform/ui/UiBackEnd.h"
@@ -16,8 +17,6 @@ BOOL UiWindowAvailable(std::string* pWhy = nullptr);
 // The window back end, made on first use and kept until the program exits; null when it is
 // not built.
 CUiBackEnd* UiWindowBackEnd();
-
-#ifdef KORVANE_HAVE_FLTK
 
 #include <chrono>
 #include <vector>
@@ -53,5 +52,3 @@ private:
     std::chrono::steady_clock::time_point m_lastServed;
     static CWindowBackEnd* s_pActive;
 };
-
-#endif

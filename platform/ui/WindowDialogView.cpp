@@ -1,5 +1,3 @@
-#ifdef KORVANE_HAVE_FLTK
-
 #include "platform/ui/WindowDialogView.h"
 #include "platform/ui/UiProgress.h"
 #include "platform/ui/WindowFont.h"
@@ -390,5 +388,3 @@ void CWindowDialogView::OnClose(Fl_Widget* /*pWidget*/, void* pData) {
     CWindowDialogView* view = static_cast<CWindowDialogView*>(pData);
     view->Operate([view] { view->m_dialog.Command(IDCANCEL); });
 }
-
-#endif

@@ -4,8 +4,6 @@
 // focus order, and the widget with the toolkit's focus follows it.
 #pragma once
 
-#ifdef KORVANE_HAVE_FLTK
-
 #include "platform/ui/UiDialog.h"
 #include "platform/ui/WindowLayout.h"
 
@@ -75,5 +73,3 @@ private:
     int m_nBusy = 0;
     std::chrono::steady_clock::time_point m_busySince;
 };
-
-#endif

@@ -2,7 +2,6 @@
 // pixel size of an 8-point dialog font on a 96 dpi screen.
 #pragma once
 
-#ifdef KORVANE_HAVE_FLTK
 #include <FL/Enumerations.H>
 
 inline Fl_Font WinFont() {
@@ -12,4 +11,3 @@ inline Fl_Font WinFont() {
 inline Fl_Fontsize WinFontSize() {
     return 12;
 }
-#endif

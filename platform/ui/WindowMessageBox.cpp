@@ -1,7 +1,5 @@
 #include "platform/ui/WindowMessageBox.h"
 
-#ifdef KORVANE_HAVE_FLTK
-
 #include "platform/ui/WindowFont.h"
 
 #include "afxstr.h"
@@ -167,5 +165,3 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
     Fl_Group::current(pCurrent);
     return state.nResult;
 }
-
-#endif

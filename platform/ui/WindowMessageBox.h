@@ -8,11 +8,9 @@
 
 #include <string>
 
-#ifdef KORVANE_HAVE_FLTK
 class Fl_Window;
 
 // Shows the box centred over `pOver` (the screen when null) until it is answered. The display
 // must be open.
 int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT nType,
                      Fl_Window* pOver);
-#endif
