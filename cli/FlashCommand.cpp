@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace {
 
@@ -46,9 +47,11 @@ public:
         m_progress.Clear();
         const std::string json = RecordJson(record);
         std::string error;
-        if (m_record && !m_record->Append(json, &error))
+        if (m_record && !m_record->Append(json, &error)) {
+            m_recordLost = true;
             std::fprintf(stderr, "korvane flash: %s: the record could not be written: %s\n",
                          m_options.record.c_str(), error.c_str());
+        }
         if (m_gangChild)
             Tagged(GANG_TAG_RECORD, json);
         else if (m_options.json)
@@ -66,9 +69,15 @@ public:
     }
 
     CProgressLine& Progress() { return m_progress; }
+    // A board whose record is lost is no success, whatever the board did.
+    bool RecordLost() const { return m_recordLost; }
 
 private:
-    void Line(const std::string& text) {
+    void Line(std::string text) {
+        for (char& c : text) {
+            if (static_cast<unsigned char>(c) < 0x20)
+                c = '?'; // a file name's line break must not make a line of its own
+        }
         m_progress.Clear();
         if (m_gangChild)
             Tagged(GANG_TAG_LINE, text);
@@ -92,6 +101,7 @@ private:
     host::AppendFile* m_record;
     const bool m_gangChild;
     CProgressLine m_progress;
+    bool m_recordLost = false;
 };
 
 } // namespace
@@ -113,14 +123,13 @@ int FlashCommand(int argc, char** argv) {
     // The maintainer's lines go to standard error; the progress line makes room for them. The
     // dialog tries a port that did not open once more when "Flash!" is clicked: the reason the
     // port gives again, before any stack stands, is said once.
-    std::string lastConsole;
+    std::set<std::string> saidBeforeTheStack;
     const ce::ConsoleSink oldConsole =
-        ce::SetConsoleSink([&report, &lastConsole](const std::string& text) {
+        ce::SetConsoleSink([&report, &saidBeforeTheStack](const std::string& text) {
             const bool stackStands =
                 g_slaveProtocol != nullptr && g_slaveProtocol->GetTransport() != nullptr;
-            if (!stackStands && text == lastConsole)
+            if (!stackStands && !saidBeforeTheStack.insert(text).second)
                 return;
-            lastConsole = text;
             report.Progress().Clear();
             ce::WriteConsoleToStderr(text);
         });
@@ -128,7 +137,9 @@ int FlashCommand(int argc, char** argv) {
         report.Progress().Clear();
         ce::WriteDebugToStderr(text);
     });
-    const int exitCode = RunHeadlessFlash(options, report);
+    int exitCode = RunHeadlessFlash(options, report);
+    if (exitCode == EXIT_UPDATED && report.RecordLost())
+        exitCode = EXIT_UPDATE_FAILED;
     ce::SetConsoleSink(oldConsole);
     ce::SetDebugSink(oldDebug);
     if (exitCode == EXIT_INTERRUPTED)

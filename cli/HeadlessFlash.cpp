@@ -18,6 +18,7 @@
 #include "protocol/SlaveProtocol.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cwchar>
 #include <cwctype>
 
@@ -121,8 +122,12 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
             DescribeFile(options.file, options.od, &record);
             if (!options.od &&
                 !dialog.Select(IDC_SLAVE_ADDRESS,
-                               EntryOf(*dialog.FindControl(IDC_SLAVE_ADDRESS), slave)))
-                break; // the dialog offers no such entry: nothing to click for it
+                               EntryOf(*dialog.FindControl(IDC_SLAVE_ADDRESS), slave))) {
+                // The dialog offers no such entry: nothing to click for it, and no success.
+                std::fprintf(stderr, "korvane flash: the dialog lists no slave 0x%02X\n", slave);
+                firstFailure = firstFailure == EXIT_UPDATED ? EXIT_UPDATE_FAILED : firstFailure;
+                break;
+            }
             observer.OnSlaveStart(record);
 
             relay.Restart();

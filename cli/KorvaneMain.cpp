@@ -6,6 +6,7 @@
 #include "afxapp.h"
 #include "app/KorvaneRes.h"
 #include "korvane_version.h"
+#include "platform/host/host.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +48,7 @@ int RunDialog(int argc, char** argv) {
 } // namespace
 
 int KorvaneMain(int argc, char** argv) {
+    host::GuardStandardStreams();
     if (argc >= 2) {
         if (std::strcmp(argv[1], "--version") == 0) {
             std::printf("korvane %s\n", KORVANE_VERSION);

@@ -86,6 +86,8 @@ int StationCommand(int argc, char** argv) {
         const NEXT next = options.waitPort ? WaitForPorts(keys, paths, true) : WaitForKey(keys);
         if (next == NEXT::END)
             break;
+        DescribeFile(options.file, options.od, &image); // the image this board gets
+        view.SetImage(options.file, image.fileSha256.value_or(""));
         ++counts.boards;
         view.BoardStarted(counts);
         const int code = GangExitCode(RunGang(options, ports, view));

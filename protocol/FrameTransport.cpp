@@ -61,9 +61,9 @@ DWORD CFrameTransport::Transact(CFrame* request, CFrame** reply) {
     for (int attempt = 0; attempt < ATTEMPTS && result != ERR_OK; ++attempt) {
         delete *reply;
         *reply = NULL;
-        if (attempt > 0)
-            ++m_counts.dwRetries;
         result = m_pLink->Exchange(request, reply);
+        if (attempt > 0 && result != ERR_WRITE)
+            ++m_counts.dwRetries; // an attempt that could not be written was none
         Count(result);
         if (result == ERR_OK)
             result = (*reply)->CheckFcs();

@@ -69,6 +69,8 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
         setpgid(0, 0);
         const int none = open("/dev/null", O_RDONLY);
         dup2(none, 0);
+        if (none > 2)
+            close(none);
         dup2(out[1], 1);
         dup2(err[1], 2);
         execve(program.c_str(), argv.data(), envp.data());

@@ -27,6 +27,18 @@ std::string UtcNowIso8601() {
     return text;
 }
 
+void GuardStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            const int none = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            if (none >= 0 && none != fd) {
+                dup2(none, fd);
+                close(none);
+            }
+        }
+    }
+}
+
 bool IsTerminal(int fd) {
     return isatty(fd) == 1;
 }
@@ -37,11 +49,13 @@ AppendFile::~AppendFile() {
 }
 
 bool AppendFile::Open(const std::string& path, std::string* error) {
-    m_fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Without O_NONBLOCK a FIFO that nobody reads would hold the open for ever.
+    m_fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (m_fd < 0) {
-        *error = std::strerror(errno);
+        *error = errno == ENXIO ? "no process reads it" : std::strerror(errno);
         return false;
     }
+    fcntl(m_fd, F_SETFL, fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
     struct stat status;
     if (fstat(m_fd, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode) &&
         !S_ISFIFO(status.st_mode)) {

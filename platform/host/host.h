@@ -11,6 +11,9 @@ namespace host {
 std::string HostName();
 // Now, UTC, ISO 8601 with milliseconds: "2026-12-08T14:30:05.123Z".
 std::string UtcNowIso8601();
+// Opens /dev/null on whichever of standard input, output and error is closed, so that no
+// file the program opens later (a record, a port) takes their place and their text.
+void GuardStandardStreams();
 // Whether standard error (2) or standard output (1) is a terminal.
 bool IsTerminal(int fd);
 

@@ -1,6 +1,7 @@
 #include "ce_interrupt.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@ int g_pipe[2] = {-1, -1};
 
 // Only async-signal-safe calls: a store, a write to the pipe, the default action back.
 void OnInterrupt(int signal) {
+    const int savedErrno = errno;
     g_signal.store(signal);
     const char byte = 1;
     if (g_pipe[1] >= 0) {
@@ -22,6 +24,7 @@ void OnInterrupt(int signal) {
     struct sigaction dflt = {};
     dflt.sa_handler = SIG_DFL;
     sigaction(signal, &dflt, nullptr);
+    errno = savedErrno;
 }
 
 } // namespace
