@@ -175,12 +175,7 @@ Run RunHeadless(const benchsim::FlashImage& image, const std::string& dir) {
         dup2(none, 0);
         dup2(out, 1);
         dup2(out, 2);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        testsupport::ExecOrExit(args);
     }
     if (pid < 0)
         return {"fork failed"};

@@ -30,13 +30,7 @@ Korvane::Korvane(const std::vector<std::string>& args, const std::vector<std::st
             _exit(127);
         for (const std::string& setting : env)
             putenv(const_cast<char*>(setting.c_str()));
-        // Whatever the test's own environment maps, the run sees only what the test gives it.
-        std::vector<char*> argv;
-        for (std::string& a : all)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        testsupport::ExecOrExit(all);
     }
 }
 

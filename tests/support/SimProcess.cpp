@@ -15,6 +15,15 @@ int64_t MonoUs() {
     return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
+void ExecOrExit(std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
 std::string ProgramDir() {
     char path[4096];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -49,12 +58,7 @@ SimProcess::SimProcess(const std::vector<std::string>& args, const std::string& 
         dup2(out[1], 1);
         close(out[0]);
         close(out[1]);
-        std::vector<char*> argv;
-        for (std::string& a : all)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        ExecOrExit(all);
     }
     close(out[1]);
     // The first line is the pty's path.

@@ -17,6 +17,8 @@ int64_t MonoUs();
 
 // The directory of the running program: korvane-sim is built beside it.
 std::string ProgramDir();
+// In a forked child: becomes args[0] with these arguments, or ends the child with 127.
+[[noreturn]] void ExecOrExit(std::vector<std::string>& args);
 
 // One value out of a JSON-lines record: the text of a number, true/false, a list, or a
 // string's contents; empty when the key is absent.
