@@ -6,6 +6,7 @@
 #include "cli/GangView.h"
 #include "cli/GangProtocol.h"
 #include "cli/HeadlessFlash.h"
+#include "cli/Output.h"
 #include "cli/ProgressLine.h"
 #include "cli/Usage.h"
 
@@ -54,8 +55,8 @@ public:
         }
         if (m_gangChild)
             Tagged(GANG_TAG_RECORD, json);
-        else if (m_options.json)
-            Print(json);
+        else if (m_options.json && !OutLine(json))
+            m_recordLost = true; // standard output carries the records: one lost is lost
         // The one line a script's log shows of a failure: what failed, and where.
         if (record.exit == EXIT_FILE)
             std::fprintf(stderr, "korvane flash: %s: %s\n", record.file.c_str(),
@@ -69,7 +70,8 @@ public:
     }
 
     CProgressLine& Progress() { return m_progress; }
-    // A board whose record is lost is no success, whatever the board did.
+    // A board whose record is lost (in the record file, or on standard output with --json) is
+    // no success, whatever the board did.
     bool RecordLost() const { return m_recordLost; }
 
 private:
@@ -82,14 +84,10 @@ private:
         if (m_gangChild)
             Tagged(GANG_TAG_LINE, text);
         else if (!m_options.json)
-            Print(text);
+            OutLine(text);
     }
     static void Tagged(char tag, const std::string& text) {
-        Print(std::string(1, tag) + " " + text);
-    }
-    static void Print(const std::string& line) {
-        std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
+        OutLine(std::string(1, tag) + " " + text);
     }
     static std::string SlaveName(const FLASH_RECORD& record) {
         char text[8];
@@ -114,7 +112,8 @@ int FlashCommand(int argc, char** argv) {
         return prepared;
     if (options.ports.size() > 1) {
         CGangView view(options.ports, options.json, host::IsTerminal(1));
-        return GangExitCode(RunGang(options, options.ports, view));
+        const int code = GangExitCode(RunGang(options, options.ports, view));
+        return code == EXIT_UPDATED && view.RecordLost() ? EXIT_UPDATE_FAILED : code;
     }
     if (options.ports.size() == 1)
         setenv("CE_COM6", options.ports[0].c_str(), 1);

@@ -1,3 +1,4 @@
+#include "cli/Output.h"
 #include "cli/FlashOptions.h"
 
 #include "cli/ExitCodes.h"
@@ -138,7 +139,7 @@ int PrepareFlashRun(int argc, char** argv, bool station, FLASH_OPTIONS* options,
     if (!error.empty())
         return UsageError(command, error.c_str());
     if (options->help) {
-        std::printf("%s\n%s", station ? STATION_USAGE : FLASH_USAGE, EXIT_STATUS_HELP);
+        Out("%s\n%s", station ? STATION_USAGE : FLASH_USAGE, EXIT_STATUS_HELP);
         return EXIT_UPDATED;
     }
     std::string why;

@@ -21,14 +21,9 @@ struct FLASH_RECORD {
     int64_t exchanges = 0;                     // requests written, every attempt counted
     int64_t retries = 0;                       // attempts beyond the first
     std::optional<int64_t> status;             // the slave's status byte, when it gave one
-    std::string result;                        // the last status text shown, or "interrupted"
+    std::string result; // the text that decided the exit status, or "interrupted"
     int exit = 0;
     double seconds = 0;
 };
 
 std::string RecordJson(const FLASH_RECORD& record);
-
-// What the file holds, as the record tells it: its size and SHA-256, and the range the loader
-// gives it in the target's mode. Fields stay empty where the file cannot be read or the loader
-// gives no range.
-void DescribeFile(const std::string& file, bool od, FLASH_RECORD* record);

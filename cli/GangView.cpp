@@ -1,4 +1,5 @@
 #include "cli/GangView.h"
+#include "cli/Output.h"
 
 CGangView::CGangView(const std::vector<std::string>& ports, bool json, bool terminal)
     : m_rows(RowsFor(ports)), m_json(json), m_terminal(terminal && !json) {
@@ -11,8 +12,7 @@ void CGangView::OnLine(size_t port, const std::string& text) {
     if (m_terminal) {
         Draw(false);
     } else if (!m_json) {
-        std::printf("%s: %s\n", m_rows[port].label.c_str(), text.c_str());
-        std::fflush(stdout);
+        Out("%s: %s\n", m_rows[port].label.c_str(), text.c_str());
     }
 }
 
@@ -24,8 +24,8 @@ void CGangView::OnProgress(size_t port, int done, int total) {
 void CGangView::OnRecord(size_t /*port*/, const std::string& json) {
     if (!m_json)
         return;
-    std::printf("%s\n", json.c_str());
-    std::fflush(stdout);
+    if (!OutLine(json))
+        m_recordLost = true;
 }
 
 void CGangView::OnDiagnostic(size_t port, const std::string& line) {
@@ -40,25 +40,32 @@ void CGangView::OnPortEnd(size_t /*port*/, int /*exitCode*/) {}
 
 // The rows stand at the bottom of the terminal's text; each redraw goes back up over them.
 void CGangView::Draw(bool first) {
-    if (!first && m_drawn)
-        std::printf("\033[%zuA", m_rows.size());
-    for (const GANG_ROW& row : m_rows) {
-        std::printf("\r\033[K%s: %s", row.label.c_str(), row.text.c_str());
-        if (row.percent >= 0)
-            std::printf("  %d%%", row.percent);
-        std::printf("\n");
+    std::string text;
+    char line[64];
+    if (!first && m_drawn) {
+        std::snprintf(line, sizeof line, "\033[%zuA", m_rows.size());
+        text += line;
     }
-    std::fflush(stdout);
+    for (const GANG_ROW& row : m_rows) {
+        text += "\r\033[K" + row.label + ": " + row.text;
+        if (row.percent >= 0) {
+            std::snprintf(line, sizeof line, "  %d%%", row.percent);
+            text += line;
+        }
+        text += "\n";
+    }
+    Out("%s", text.c_str());
     m_drawn = true;
 }
 
 void CGangView::Undraw() {
     if (!m_terminal || !m_drawn)
         return;
-    std::printf("\033[%zuA", m_rows.size());
+    char up[32];
+    std::snprintf(up, sizeof up, "\033[%zuA", m_rows.size());
+    std::string text = up;
     for (size_t i = 0; i < m_rows.size(); ++i)
-        std::printf("\r\033[K\n");
-    std::printf("\033[%zuA", m_rows.size());
-    std::fflush(stdout);
+        text += "\r\033[K\n";
+    Out("%s%s", text.c_str(), up);
     m_drawn = false;
 }

@@ -21,6 +21,8 @@ public:
 
     // The last text each port showed.
     const std::string& LastText(size_t port) const { return m_rows[port].text; }
+    // Whether a record meant for standard output (--json) did not arrive there.
+    bool RecordLost() const { return m_recordLost; }
 
 private:
     void Draw(bool first);
@@ -30,4 +32,5 @@ private:
     bool m_json;
     bool m_terminal;
     bool m_drawn = false;
+    bool m_recordLost = false;
 };

@@ -1,5 +1,6 @@
 #include "cli/HeadlessFlash.h"
 #include "cli/ExitCodes.h"
+#include "cli/FlashImage.h"
 #include "cli/StackRelease.h"
 #include "cli/UpdateOutcome.h"
 
@@ -99,13 +100,20 @@ private:
 
 int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
     ce::CatchInterrupts();
+    // The file is read once, before anything is sent; every slave gets these bytes.
+    CFlashImage image;
+    std::string why;
+    if (image.Read(options.file, &why) == CFlashImage::READ_TOO_LARGE) {
+        std::fprintf(stderr, "korvane flash: %s: %s\n", options.file.c_str(), why.c_str());
+        return EXIT_FILE;
+    }
     CShowRelay relay(observer);
     CHeadlessBackEnd backEnd(relay);
     int firstFailure = EXIT_UPDATED;
 
     backEnd.OnNextDialog([&](CUiDialog& dialog) {
         dialog.Click(options.od ? IDC_OD : IDC_STEPPER);
-        dialog.Type(IDC_FILENAME, CString(options.file.c_str()).GetString());
+        dialog.Type(IDC_FILENAME, CString(image.DialogPath().c_str()).GetString());
         for (uint8_t slave : SlavesOf(options)) {
             if (ce::InterruptSignal())
                 break;
@@ -119,7 +127,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
             record.od = options.od;
             record.slave = slave;
             record.file = options.file;
-            DescribeFile(options.file, options.od, &record);
+            image.Describe(options.od, &record);
             if (!options.od &&
                 !dialog.Select(IDC_SLAVE_ADDRESS,
                                EntryOf(*dialog.FindControl(IDC_SLAVE_ADDRESS), slave))) {
@@ -145,7 +153,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
                 record.result = "interrupted";
                 record.exit = EXIT_INTERRUPTED;
             } else {
-                record.result = CString(status).ToUtf8();
+                record.result = CString(DecidingText(status)).ToUtf8();
                 record.exit = ExitCodeOfStatus(status);
                 record.status = StatusOf(status);
             }

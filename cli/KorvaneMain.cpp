@@ -1,3 +1,4 @@
+#include "cli/Output.h"
 #include "cli/KorvaneMain.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
@@ -51,11 +52,11 @@ int KorvaneMain(int argc, char** argv) {
     host::GuardStandardStreams();
     if (argc >= 2) {
         if (std::strcmp(argv[1], "--version") == 0) {
-            std::printf("korvane %s\n", KORVANE_VERSION);
+            Out("korvane %s\n", KORVANE_VERSION);
             return 0;
         }
         if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-            std::printf("%s\n%s", KORVANE_USAGE, EXIT_STATUS_HELP);
+            Out("%s\n%s", KORVANE_USAGE, EXIT_STATUS_HELP);
             return 0;
         }
         for (const COMMAND_ENTRY& command : s_commands) {

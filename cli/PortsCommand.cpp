@@ -1,5 +1,6 @@
 // korvane ports [--all] [--json]: the serial ports of this machine, one line (or one JSON
 // object) each, with the one COM6: opens marked.
+#include "cli/Output.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Json.h"
@@ -88,7 +89,7 @@ int PortsCommand(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--json") == 0) {
             json = true;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(PORTS_USAGE, stdout);
+            Out("%s", PORTS_USAGE);
             return 0;
         } else {
             const std::string what = std::string("unknown option '") + argv[i] + "'";
@@ -100,17 +101,18 @@ int PortsCommand(int argc, char** argv) {
         std::string out = "[";
         for (size_t i = 0; i < ports.size(); ++i)
             out += (i ? ",\n" : "\n") + JsonPort(ports[i]);
-        std::printf("%s%s]\n", out.c_str(), ports.empty() ? "" : "\n");
-        return 0;
+        // The list is what a script asked for: one that did not arrive fails the run.
+        return Out("%s%s]\n", out.c_str(), ports.empty() ? "" : "\n") ? EXIT_UPDATED
+                                                                      : EXIT_UPDATE_FAILED;
     }
     bool com6Listed = false;
     for (const ce::SerialPort& port : ports) {
-        std::printf("%s\n", TextPort(port).c_str());
+        Out("%s\n", TextPort(port).c_str());
         com6Listed = com6Listed || port.com6;
     }
     if (ports.empty())
-        std::printf("No serial ports.\n");
+        Out("No serial ports.\n");
     if (!com6Listed)
-        std::printf("%s\n", Com6Elsewhere().c_str());
+        Out("%s\n", Com6Elsewhere().c_str());
     return 0;
 }

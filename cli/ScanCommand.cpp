@@ -1,3 +1,4 @@
+#include "cli/Output.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Json.h"
@@ -43,7 +44,7 @@ int ScanCommand(int argc, char** argv) {
     bool json = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("%s", SCAN_USAGE);
+            Out("%s", SCAN_USAGE);
             return EXIT_UPDATED;
         } else if (std::strcmp(argv[i], "--json") == 0) {
             json = true;
@@ -79,17 +80,16 @@ int ScanCommand(int argc, char** argv) {
         if (json)
             continue;
         if (answered)
-            std::printf("slave 0x%02X: status %u\n", slave, status);
+            Out("slave 0x%02X: status %u\n", slave, status);
         else
-            std::printf("slave 0x%02X: no answer\n", slave);
-        std::fflush(stdout);
+            Out("slave 0x%02X: no answer\n", slave);
     }
     ReleaseProtocolStack();
     if (ce::InterruptSignal()) {
         std::fprintf(stderr, "korvane scan: interrupted; the port is released\n");
         return EXIT_INTERRUPTED;
     }
-    if (json)
-        std::printf("%s\n", ScanJson(answers).c_str());
-    return anyAnswered ? EXIT_UPDATED : EXIT_UPDATE_FAILED;
+    // With --json the answers are what a script asked for: ones that did not arrive fail the run.
+    const bool delivered = !json || OutLine(ScanJson(answers));
+    return anyAnswered && delivered ? EXIT_UPDATED : EXIT_UPDATE_FAILED;
 }

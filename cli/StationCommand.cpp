@@ -1,5 +1,7 @@
+#include "cli/Output.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/FlashImage.h"
 #include "cli/FlashOptions.h"
 #include "cli/FlashRecord.h"
 #include "cli/Gang.h"
@@ -79,15 +81,16 @@ int StationCommand(int argc, char** argv) {
                                    : "Enter: next board   q or Esc: end";
     for (;;) {
         // The image is read afresh for every board: it may have been replaced meanwhile.
-        FLASH_RECORD image;
-        DescribeFile(options.file, options.od, &image);
-        view.SetImage(options.file, image.fileSha256.value_or(""));
+        CFlashImage image;
+        std::string why;
+        image.Read(options.file, &why);
+        view.SetImage(options.file, image.Sha256());
         view.Idle(counts, prompt);
         const NEXT next = options.waitPort ? WaitForPorts(keys, paths, true) : WaitForKey(keys);
         if (next == NEXT::END)
             break;
-        DescribeFile(options.file, options.od, &image); // the image this board gets
-        view.SetImage(options.file, image.fileSha256.value_or(""));
+        image.Read(options.file, &why); // the image this board gets
+        view.SetImage(options.file, image.Sha256());
         ++counts.boards;
         view.BoardStarted(counts);
         const int code = GangExitCode(RunGang(options, ports, view));
@@ -104,7 +107,7 @@ int StationCommand(int argc, char** argv) {
                 break;
         }
     }
-    std::printf("%d boards: %d passed, %d failed\n", counts.boards, counts.passed, counts.failed);
+    Out("%d boards: %d passed, %d failed\n", counts.boards, counts.passed, counts.failed);
     if (ce::InterruptSignal())
         return EXIT_INTERRUPTED;
     return counts.failed == 0 ? EXIT_UPDATED : EXIT_UPDATE_FAILED;

@@ -1,3 +1,4 @@
+#include "cli/Output.h"
 #include "cli/StationView.h"
 
 #include <cstdio>
@@ -71,8 +72,7 @@ void CStationView::Idle(const STATION_COUNTS& counts, const std::string& waiting
     if (m_terminal)
         Draw();
     else
-        std::printf("%s%s\n", Header().c_str(), waitingFor.c_str());
-    std::fflush(stdout);
+        Out("%s%s\n", Header().c_str(), waitingFor.c_str());
 }
 
 void CStationView::BoardStarted(const STATION_COUNTS& counts) {
@@ -87,8 +87,7 @@ void CStationView::BoardStarted(const STATION_COUNTS& counts) {
     if (m_terminal)
         Draw();
     else
-        std::printf("Board %d: flashing\n", counts.boards);
-    std::fflush(stdout);
+        Out("Board %d: flashing\n", counts.boards);
 }
 
 void CStationView::BoardEnded(const STATION_COUNTS& counts, bool passed) {
@@ -98,11 +97,10 @@ void CStationView::BoardEnded(const STATION_COUNTS& counts, bool passed) {
     if (m_terminal) {
         Draw();
         if (!passed)
-            std::printf("\a");
+            Out("\a");
     } else {
-        std::printf("Board %d: %s\n", counts.boards, passed ? "PASS" : "FAIL");
+        Out("Board %d: %s\n", counts.boards, passed ? "PASS" : "FAIL");
     }
-    std::fflush(stdout);
 }
 
 void CStationView::OnLine(size_t port, const std::string& text) {
@@ -110,14 +108,12 @@ void CStationView::OnLine(size_t port, const std::string& text) {
     if (m_terminal)
         Draw();
     else
-        std::printf("%s: %s\n", m_rows[port].label.c_str(), text.c_str());
-    std::fflush(stdout);
+        Out("%s: %s\n", m_rows[port].label.c_str(), text.c_str());
 }
 
 void CStationView::OnProgress(size_t port, int done, int total) {
     if (m_rows[port].SetProgress(done, total) && m_terminal) {
         Draw();
-        std::fflush(stdout);
     }
 }
 
@@ -133,7 +129,6 @@ void CStationView::OnDiagnostic(size_t port, const std::string& line) {
     if (m_diagnostics.size() > 4)
         m_diagnostics.erase(m_diagnostics.begin());
     Draw();
-    std::fflush(stdout);
 }
 
 void CStationView::OnPortEnd(size_t /*port*/, int /*exitCode*/) {}
@@ -141,28 +136,28 @@ void CStationView::OnPortEnd(size_t /*port*/, int /*exitCode*/) {}
 // The whole screen, from its top, every time: what it shows is little, and an operator looks
 // at it from across the room.
 void CStationView::Draw() {
-    std::printf("\033[H\033[2J%s\n", Header().c_str());
+    Out("\033[H\033[2J%s\n", Header().c_str());
     if (m_phase == FLASHING) {
-        std::printf("Board %d: flashing\n", m_counts.boards);
+        Out("Board %d: flashing\n", m_counts.boards);
     } else if (m_phase == ENDED) {
         const char* word = m_lastPassed ? "PASS" : "FAIL";
         if (m_colour)
-            std::printf(m_lastPassed ? "\033[1;32m" : "\033[1;31m");
+            Out("%s", m_lastPassed ? "\033[1;32m" : "\033[1;31m");
         for (int row = 0; row < 5; ++row)
-            std::printf("  %s\n", BigRow(word, row).c_str());
+            Out("  %s\n", BigRow(word, row).c_str());
         if (m_colour)
-            std::printf("\033[0m");
-        std::printf("\nBoard %d: %s\n", m_counts.boards, word);
+            Out("\033[0m");
+        Out("\nBoard %d: %s\n", m_counts.boards, word);
     }
     if (m_phase != IDLE) {
         for (const GANG_ROW& row : m_rows) {
-            std::printf("  %s: %s", row.label.c_str(), row.text.c_str());
+            Out("  %s: %s", row.label.c_str(), row.text.c_str());
             if (row.percent >= 0 && m_phase == FLASHING)
-                std::printf("  %d%%", row.percent);
-            std::printf("\n");
+                Out("  %d%%", row.percent);
+            Out("\n");
         }
         for (const std::string& line : m_diagnostics)
-            std::printf("  %s\n", line.c_str());
+            Out("  %s\n", line.c_str());
     }
-    std::printf("\n%s\n", m_waitingFor.c_str());
+    Out("\n%s\n", m_waitingFor.c_str());
 }

@@ -7,6 +7,11 @@
 // no table row knows (an update that stopped without saying why) is EXIT_UPDATE_FAILED.
 int ExitCodeOfStatus(const std::wstring& status);
 
+// The text that decided the exit status, as the record gives it: the box's text where a box
+// named the failure and the status line does not ("Error Erasing" over "Erasing"), otherwise
+// the final status text.
+std::wstring DecidingText(const std::wstring& status);
+
 // Whether the failure would come again for every further slave (the file, the port).
 bool FailsEverySlave(int exitCode);
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 
@@ -108,7 +109,7 @@ const Outcome kOutcomes[] = {
      {"--stepper", "0x14,21"},
      HexFile(0, Pattern(128), 2),
      5,
-     {"Erasing", "Update sucessfully completed"},
+     {"Error Erasing", "Update sucessfully completed"},
      {"null", "0"},
      {1, 4},
      {"Erase 20 0x0000", "Erase 21 0x0000", "Program 21 0x0000", "Reset 21", "GetStatus 21"}},
@@ -330,6 +331,29 @@ TEST(HeadlessFlash, InterruptedWhileProgramming) {
     const Finished next =
         RunKorvane({"flash", "--stepper", "0x14", "--port", rig.Sim().Path(), small});
     EXPECT_EQ(next.exit, 0) << next.err;
+}
+
+// FILE replaced while OD waits its 2 s after the Reset: the slave gets the file as it was when
+// the run read it, and the record says so.
+TEST(HeadlessFlash, FileReplacedDuringTheRunIsNotWhatIsFlashed) {
+    FlashRig rig;
+    ASSERT_TRUE(rig.Ok());
+    const Bytes first = Pattern(256, 1);
+    const std::wstring path = rig.WriteFile("a.hex", HexFile(0, first, 1));
+    const std::string firstSha = Sha256Sum(path);
+    const std::string record = rig.Dir() + "/records.jsonl";
+    runtest::Korvane run(
+        {"flash", "--od", "--port", rig.Sim().Path(), "--record", record, CString(path).ToUtf8()});
+    for (int waited = 0; waited < 5000 && rig.Sim().Requests().empty(); waited += 5)
+        usleep(5000);
+    ASSERT_EQ(Commands(rig.Sim()), Strings{"Reset 1"}) << run.Err();
+    rig.WriteFile("b.hex", HexFile(0, Pattern(512, 7), 1));
+    std::filesystem::rename(rig.Dir() + "/b.hex", CString(path).ToUtf8());
+    EXPECT_EQ(run.Wait().exit, 0);
+    EXPECT_EQ(simtest::Field(ReadLines(record).at(0), "file_sha256"), firstSha);
+    const auto memory = rig.Memory(1, 1);
+    ExpectProgrammed(memory, 0, first, 4, 64);
+    EXPECT_EQ(memory.size(), 256u);
 }
 
 // The same file and target give the same bytes on the wire, request for request, from the

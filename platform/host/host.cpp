@@ -1,6 +1,7 @@
 #include "platform/host/host.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -28,6 +29,9 @@ std::string UtcNowIso8601() {
 }
 
 void GuardStandardStreams() {
+    // A reader that goes away (`| head -1`, a gang's parent that ended) makes a write fail with
+    // EPIPE instead of ending the process in the middle of an update.
+    signal(SIGPIPE, SIG_IGN);
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
             const int none = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);

@@ -12,7 +12,8 @@ std::string HostName();
 // Now, UTC, ISO 8601 with milliseconds: "2026-12-08T14:30:05.123Z".
 std::string UtcNowIso8601();
 // Opens /dev/null on whichever of standard input, output and error is closed, so that no
-// file the program opens later (a record, a port) takes their place and their text.
+// file the program opens later (a record, a port) takes their place and their text; and makes
+// a write to a pipe nobody reads fail instead of ending the program.
 void GuardStandardStreams();
 // Whether standard error (2) or standard output (1) is a terminal.
 bool IsTerminal(int fd);
