@@ -1,3 +1,4 @@
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/FlashOptions.h"
@@ -30,12 +31,7 @@ public:
           m_progress(stderr, !options.quiet && !m_gangChild && host::IsTerminal(2)) {}
 
     void OnSlaveStart(const FLASH_RECORD& record) override {
-        char header[64];
-        if (record.od)
-            std::snprintf(header, sizeof header, "OD slave %u: ", record.slave);
-        else
-            std::snprintf(header, sizeof header, "Stepper slave 0x%02X: ", record.slave);
-        Line(header + record.file);
+        Line(SlaveName(record) + ": " + record.file);
     }
     void OnShown(const std::wstring& text) override { Line(CString(text).ToUtf8()); }
     void OnProgress(int done, int total) override {
@@ -65,8 +61,8 @@ public:
             std::fprintf(stderr, "korvane flash: COM6: %s%s%s\n", record.port.c_str(),
                          record.port.empty() ? "" : ": ", record.result.c_str());
         else if (record.exit != EXIT_UPDATED)
-            std::fprintf(stderr, "korvane flash: %s slave %s: %s\n", record.od ? "OD" : "Stepper",
-                         SlaveName(record).c_str(), record.result.c_str());
+            std::fprintf(stderr, "korvane flash: %s: %s\n", SlaveName(record).c_str(),
+                         record.result.c_str());
     }
 
     CProgressLine& Progress() { return m_progress; }
@@ -89,10 +85,10 @@ private:
     static void Tagged(char tag, const std::string& text) {
         OutLine(std::string(1, tag) + " " + text);
     }
+    // "OD slave 1", "Stepper slave 0x1C".
     static std::string SlaveName(const FLASH_RECORD& record) {
-        char text[8];
-        std::snprintf(text, sizeof text, record.od ? "%u" : "0x%02X", record.slave);
-        return text;
+        return std::string(record.target->name) + " slave " +
+               record.target->SlaveText(record.slave);
     }
 
     const FLASH_OPTIONS& m_options;
@@ -116,7 +112,7 @@ int FlashCommand(int argc, char** argv) {
         return code == EXIT_UPDATED && view.RecordLost() ? EXIT_UPDATE_FAILED : code;
     }
     if (options.ports.size() == 1)
-        setenv("CE_COM6", options.ports[0].c_str(), 1);
+        UsePort(options.ports[0]);
 
     CFlashReport report(options, record.IsOpen() ? &record : nullptr);
     // The maintainer's lines go to standard error; the progress line makes room for them. The

@@ -1,7 +1,6 @@
 #include "cli/FlashImage.h"
 
 #include "afxstr.h"
-#include "protocol/Slaves.h"
 #include "update/HexImage.h"
 #include "wstdio.h"
 
@@ -67,7 +66,7 @@ std::string CFlashImage::DialogPath() const {
     return m_read ? m_copy.Path() : m_file;
 }
 
-void CFlashImage::Describe(bool od, FLASH_RECORD* record) const {
+void CFlashImage::Describe(const TARGET_KIND& target, FLASH_RECORD* record) const {
     if (!m_read)
         return;
     record->fileBytes = m_bytes;
@@ -79,12 +78,11 @@ void CFlashImage::Describe(bool od, FLASH_RECORD* record) const {
     std::unique_ptr<BYTE[]> image(new BYTE[HEX_IMAGE_SIZE]);
     std::memset(image.get(), 0xFF, HEX_IMAGE_SIZE);
     WORD start = 0, end = 0;
-    const int outcome = LoadHexImage(stream, image.get(),
-                                     od ? OD_ADDRESS_UNIT : STEPPER_ADDRESS_UNIT, &start, &end);
+    const int outcome = LoadHexImage(stream, image.get(), target.addressUnit, &start, &end);
     std::fclose(stream);
     if (outcome != HEX_LOADED)
         return;
-    const unsigned blockLength = od ? OD_BLOCK_LENGTH : STEPPER_BLOCK_LENGTH;
+    const unsigned blockLength = target.blockLength;
     const unsigned length = static_cast<WORD>(end - start);
     record->start = start;
     record->end = end;

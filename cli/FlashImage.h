@@ -23,7 +23,7 @@ public:
     std::string DialogPath() const;
     // Fills the record's file fields: size, SHA-256, and the range the loader gives in the
     // target's mode. They stay empty where the file could not be read or loaded.
-    void Describe(bool od, FLASH_RECORD* record) const;
+    void Describe(const TARGET_KIND& target, FLASH_RECORD* record) const;
     const std::string& Sha256() const { return m_sha256; }
 
 private:

@@ -1,6 +1,7 @@
 #include "cli/Output.h"
 #include "cli/FlashOptions.h"
 
+#include "cli/CommandLine.h"
 #include "cli/ExitCodes.h"
 #include "cli/Usage.h"
 #include "platform/host/host.h"
@@ -23,11 +24,7 @@ int StepperAddress(const std::string& text) {
             std::string::npos)
         return -1;
     const long value = std::strtol(digits.c_str(), nullptr, hex ? 16 : 10);
-    for (BYTE address : STEPPER_SLAVE_ADDRESSES) {
-        if (value == address)
-            return address;
-    }
-    return -1;
+    return value <= 0xFF && g_stepperTarget.HasSlave(static_cast<BYTE>(value)) ? int(value) : -1;
 }
 
 std::string ParseStepperList(const std::string& list, std::vector<uint8_t>* slaves) {
@@ -38,9 +35,8 @@ std::string ParseStepperList(const std::string& list, std::vector<uint8_t>* slav
             list.substr(start, comma == std::string::npos ? comma : comma - start);
         const int address = StepperAddress(item);
         if (address < 0)
-            return "'" + item +
-                   "' is no Stepper address (0x14, 0x15, 0x18, 0x1C or 0x1D, in hex with 0x or "
-                   "in decimal)";
+            return "'" + item + "' is no Stepper address (" + SlaveListText(g_stepperTarget) +
+                   ", in hex with 0x or in decimal)";
         slaves->push_back(static_cast<uint8_t>(address));
         if (comma == std::string::npos)
             return "";
@@ -51,71 +47,77 @@ std::string ParseStepperList(const std::string& list, std::vector<uint8_t>* slav
 } // namespace
 
 std::string ParseFlashOptions(int argc, char** argv, bool station, FLASH_OPTIONS* options) {
-    bool stepperGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        bool hasValue = false;
-        const size_t equals = arg.find('=');
-        if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-            arg = arg.substr(0, equals);
-            hasValue = true;
-        }
-        auto take = [&](std::string* out) -> std::string {
-            if (!hasValue) {
-                if (i + 1 >= argc)
-                    return arg + " needs a value";
-                value = argv[++i];
-            }
-            if (value.empty())
-                return arg + " needs a value";
-            *out = value;
-            return "";
-        };
-        std::string error;
-        if (arg == "--help" || arg == "-h") {
-            options->help = true;
-        } else if (arg == "--od") {
-            options->od = true;
-        } else if (arg == "--stepper") {
-            std::string list;
-            error = take(&list);
-            if (error.empty() && stepperGiven)
-                error = "--stepper is given twice";
-            if (error.empty())
-                error = ParseStepperList(list, &options->steppers);
-            stepperGiven = true;
-        } else if (arg == "--port") {
-            std::string port;
-            error = take(&port);
-            if (error.empty())
-                options->ports.push_back(port);
-        } else if (arg == "--record") {
-            error = take(&options->record);
-        } else if (arg == "--json" && !station) {
-            options->json = true;
-        } else if (arg == "--quiet" && !station) {
-            options->quiet = true;
-        } else if (arg == "--wait-port" && station) {
-            options->waitPort = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option '" + std::string(argv[i]) + "'";
-        } else if (!options->file.empty()) {
-            error = "one FILE only ('" + options->file + "' and '" + arg + "')";
-        } else {
-            options->file = arg;
-        }
-        if (!error.empty())
-            return error;
-        if (hasValue && arg != "--stepper" && arg != "--port" && arg != "--record")
-            return arg + " takes no value";
+    enum {
+        OPTION_OD = 0x200,
+        OPTION_STEPPER,
+        OPTION_RECORD,
+        OPTION_JSON,
+        OPTION_QUIET,
+        OPTION_WAIT_PORT
+    };
+    const option common[] = {HELP_OPTION,
+                             PORT_OPTION,
+                             {"od", no_argument, nullptr, OPTION_OD},
+                             {"stepper", required_argument, nullptr, OPTION_STEPPER},
+                             {"record", required_argument, nullptr, OPTION_RECORD}};
+    std::vector<option> known(std::begin(common), std::end(common));
+    if (station) {
+        known.push_back({"wait-port", no_argument, nullptr, OPTION_WAIT_PORT});
+    } else {
+        known.push_back({"json", no_argument, nullptr, OPTION_JSON});
+        known.push_back({"quiet", no_argument, nullptr, OPTION_QUIET});
     }
+    known.push_back({});
+    std::vector<std::string> operands;
+    const std::string error = ReadOptions(
+        argc, argv, known.data(),
+        [&](int id, const std::string& value) -> std::string {
+            switch (id) {
+            case 'h':
+                options->help = true;
+                break;
+            case OPTION_OD:
+                if (options->target == &g_stepperTarget)
+                    return "--od and --stepper are two targets; give one";
+                options->target = &g_odTarget;
+                options->slaves.assign(g_odTarget.slaves,
+                                       g_odTarget.slaves + g_odTarget.slaveCount);
+                break;
+            case OPTION_STEPPER:
+                if (options->target == &g_stepperTarget)
+                    return "--stepper is given twice";
+                if (options->target == &g_odTarget)
+                    return "--od and --stepper are two targets; give one";
+                options->target = &g_stepperTarget;
+                return ParseStepperList(value, &options->slaves);
+            case OPTION_PORT:
+                options->ports.push_back(value);
+                break;
+            case OPTION_RECORD:
+                options->record = value;
+                break;
+            case OPTION_JSON:
+                options->json = true;
+                break;
+            case OPTION_QUIET:
+                options->quiet = true;
+                break;
+            case OPTION_WAIT_PORT:
+                options->waitPort = true;
+                break;
+            }
+            return "";
+        },
+        &operands);
+    if (!error.empty())
+        return error;
+    if (operands.size() > 1)
+        return "one FILE only ('" + operands[0] + "' and '" + operands[1] + "')";
+    if (operands.size() == 1)
+        options->file = operands[0];
     if (options->help)
         return "";
-    if (options->od && stepperGiven)
-        return "--od and --stepper are two targets; give one";
-    if (!options->od && !stepperGiven)
+    if (!options->target)
         return "no target: give --od or --stepper LIST";
     if (options->file.empty())
         return "no FILE to flash";
@@ -148,10 +150,4 @@ int PrepareFlashRun(int argc, char** argv, bool station, FLASH_OPTIONS* options,
         return UsageError(command, what.c_str());
     }
     return -1;
-}
-
-std::vector<uint8_t> SlavesOf(const FLASH_OPTIONS& options) {
-    if (options.od)
-        return {OD_SLAVE_ADDRESS};
-    return options.steppers;
 }

@@ -1,15 +1,17 @@
 // The command line of `korvane flash` and `korvane station`.
 #pragma once
 
+#include "protocol/Targets.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 struct FLASH_OPTIONS {
-    bool od = false;
-    std::vector<uint8_t> steppers;  // the Stepper slaves, in the order given
-    std::vector<std::string> ports; // the devices behind COM6:; none: CE_COM6 or the default
-    std::string record;             // the JSON Lines file records are appended to; "" for none
+    const TARGET_KIND* target = nullptr; // --od or --stepper
+    std::vector<uint8_t> slaves;         // in the order they are flashed: OD's one, or LIST
+    std::vector<std::string> ports;      // the devices behind COM6:; none: CE_COM6 or the default
+    std::string record;                  // the JSON Lines file records are appended to; "" for none
     bool json = false;
     bool quiet = false;
     bool waitPort = false; // station only
@@ -20,9 +22,6 @@ struct FLASH_OPTIONS {
 // Parses the arguments behind the command's name (argv[0]). Returns "" or what is wrong, in
 // one line. `station` takes --wait-port and none of --json and --quiet.
 std::string ParseFlashOptions(int argc, char** argv, bool station, FLASH_OPTIONS* options);
-
-// The slaves the options name, in the order they are flashed: slave 1 for --od.
-std::vector<uint8_t> SlavesOf(const FLASH_OPTIONS& options);
 
 // Stepper slaves as the command line and the screen write them: "0x14,0x1C".
 std::string StepperList(const std::vector<uint8_t>& slaves, const char* separator);

@@ -10,7 +10,7 @@ std::string RecordJson(const FLASH_RECORD& r) {
         .Add("korvane", KORVANE_VERSION)
         .Add("port", r.port)
         .Add("port_id", r.portId)
-        .Add("target", r.od ? "OD" : "Stepper")
+        .Add("target", r.target->name)
         .Add("slave", static_cast<int64_t>(r.slave))
         .Add("file", r.file)
         .Add("file_bytes", r.fileBytes)

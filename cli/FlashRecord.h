@@ -3,6 +3,8 @@
 // loader gives for the file and what the transport counted.
 #pragma once
 
+#include "protocol/Targets.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,7 +14,7 @@ struct FLASH_RECORD {
     std::string host;
     std::string port;                  // the device path opened
     std::optional<std::string> portId; // its /dev/serial/by-path or by-id name
-    bool od = false;
+    const TARGET_KIND* target = &g_odTarget;
     uint8_t slave = 0;
     std::string file; // as given
     std::optional<int64_t> fileBytes;

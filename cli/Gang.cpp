@@ -15,11 +15,10 @@ namespace {
 // The arguments of one port's run: the same target, record and file, its own port.
 std::vector<std::string> ChildArgs(const FLASH_OPTIONS& options, const std::string& port) {
     std::vector<std::string> args = {"korvane", "flash", "--quiet"};
-    if (options.od) {
+    if (options.target == &g_odTarget)
         args.push_back("--od");
-    } else {
-        args.insert(args.end(), {"--stepper", StepperList(options.steppers, ",")});
-    }
+    else
+        args.insert(args.end(), {"--stepper", StepperList(options.slaves, ",")});
     if (!options.record.empty())
         args.insert(args.end(), {"--record", options.record});
     if (!port.empty())

@@ -54,6 +54,16 @@ int EntryOf(const CUiControl& list, uint8_t slave) {
     return -1;
 }
 
+// The radio button an operator clicks for the target: the one its name labels.
+WORD RadioButtonOf(const CUiDialog& dialog, const TARGET_KIND& target) {
+    const std::wstring name = CString(target.name).GetString();
+    for (const auto& control : dialog.GetControls()) {
+        if (control->GetText() == name)
+            return control->GetId();
+    }
+    return 0;
+}
+
 // The slave's status byte, when the update read one: 0 for a success, N for "Update failed!
 // Error N" after a GetStatus that answered.
 std::optional<int64_t> StatusOf(const std::wstring& status) {
@@ -112,9 +122,9 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
     int firstFailure = EXIT_UPDATED;
 
     backEnd.OnNextDialog([&](CUiDialog& dialog) {
-        dialog.Click(options.od ? IDC_OD : IDC_STEPPER);
+        dialog.Click(RadioButtonOf(dialog, *options.target));
         dialog.Type(IDC_FILENAME, CString(image.DialogPath().c_str()).GetString());
-        for (uint8_t slave : SlavesOf(options)) {
+        for (uint8_t slave : options.slaves) {
             if (ce::InterruptSignal())
                 break;
             FLASH_RECORD record;
@@ -124,11 +134,12 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
             const std::string stableName = ce::StableNameOf(record.port);
             if (!stableName.empty())
                 record.portId = stableName;
-            record.od = options.od;
+            record.target = options.target;
             record.slave = slave;
             record.file = options.file;
-            image.Describe(options.od, &record);
-            if (!options.od &&
+            image.Describe(*options.target, &record);
+            // A target of one slave has no list to pick from; the dialog addresses it alone.
+            if (options.target->slaveCount > 1 &&
                 !dialog.Select(IDC_SLAVE_ADDRESS,
                                EntryOf(*dialog.FindControl(IDC_SLAVE_ADDRESS), slave))) {
                 // The dialog offers no such entry: nothing to click for it, and no success.

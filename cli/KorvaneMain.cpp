@@ -1,5 +1,6 @@
 #include "cli/Output.h"
 #include "cli/KorvaneMain.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Usage.h"
@@ -29,20 +30,19 @@ const COMMAND_ENTRY s_commands[] = {
 
 // The dialog, as on the device; --port only says which device stands behind COM6:.
 int RunDialog(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
-            setenv("CE_COM6", argv[++i], 1);
-            continue;
-        }
-        if (std::strncmp(argv[i], "--port=", 7) == 0) {
-            setenv("CE_COM6", argv[i] + 7, 1);
-            continue;
-        }
-        std::string what = std::string("unknown option or command '") + argv[i] + "'";
-        if (std::strcmp(argv[i], "--port") == 0)
-            what = "--port needs a DEVICE";
+    const option known[] = {PORT_OPTION, {}};
+    std::vector<std::string> operands;
+    std::string what = ReadOptions(
+        argc, argv, known,
+        [](int, const std::string& device) {
+            UsePort(device);
+            return std::string();
+        },
+        &operands);
+    if (what.empty() && !operands.empty())
+        what = "unknown option or command '" + operands[0] + "'";
+    if (!what.empty())
         return UsageError(nullptr, what.c_str());
-    }
     return AfxWinMain(&g_korvaneModule, nullptr, nullptr, SW_SHOW);
 }
 

@@ -2,6 +2,7 @@
 // object) each, with the one COM6: opens marked.
 #include "cli/Output.h"
 #include "cli/Commands.h"
+#include "cli/CommandLine.h"
 #include "cli/ExitCodes.h"
 #include "cli/Json.h"
 #include "cli/Usage.h"
@@ -83,19 +84,28 @@ std::string Com6Elsewhere() {
 int PortsCommand(int argc, char** argv) {
     bool all = false;
     bool json = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--all") == 0) {
-            all = true;
-        } else if (std::strcmp(argv[i], "--json") == 0) {
-            json = true;
-        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            Out("%s", PORTS_USAGE);
-            return 0;
-        } else {
-            const std::string what = std::string("unknown option '") + argv[i] + "'";
-            return UsageError("ports", what.c_str());
-        }
-    }
+    bool help = false;
+    enum { OPTION_ALL = 0x200, OPTION_JSON };
+    const option known[] = {HELP_OPTION,
+                            {"all", no_argument, nullptr, OPTION_ALL},
+                            {"json", no_argument, nullptr, OPTION_JSON},
+                            {}};
+    std::vector<std::string> operands;
+    std::string what = ReadOptions(
+        argc, argv, known,
+        [&](int id, const std::string&) {
+            all = all || id == OPTION_ALL;
+            json = json || id == OPTION_JSON;
+            help = help || id == 'h';
+            return std::string();
+        },
+        &operands);
+    if (what.empty() && !operands.empty())
+        what = "unknown argument '" + operands[0] + "'";
+    if (!what.empty())
+        return UsageError("ports", what.c_str());
+    if (help)
+        return Out("%s", PORTS_USAGE) ? EXIT_UPDATED : EXIT_UPDATE_FAILED;
     const std::vector<ce::SerialPort> ports = ce::ListSerialPorts(all);
     if (json) {
         std::string out = "[";

@@ -1,4 +1,5 @@
 #include "cli/Output.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Json.h"
@@ -8,7 +9,7 @@
 #include "ce_interrupt.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/SlaveProtocol.h"
-#include "protocol/Slaves.h"
+#include "protocol/Targets.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +30,7 @@ std::string ScanJson(const std::vector<SCAN_ANSWER>& answers) {
     for (const SCAN_ANSWER& answer : answers) {
         JsonObject entry;
         entry.Add("slave", static_cast<int64_t>(answer.slave))
-            .Add("target", answer.slave == OD_SLAVE_ADDRESS ? "OD" : "Stepper")
+            .Add("target", TargetOfSlave(answer.slave)->name)
             .Add("status", answer.status);
         json += (json.size() > 1 ? "," : "") + entry.Text();
     }
@@ -41,33 +42,34 @@ std::string ScanJson(const std::vector<SCAN_ANSWER>& answers) {
 // Asks every slave the line may hold for its status, with the commands' own GetStatus: up to
 // three attempts each, so an address nobody answers costs three reply waits.
 int ScanCommand(int argc, char** argv) {
-    bool json = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            Out("%s", SCAN_USAGE);
-            return EXIT_UPDATED;
-        } else if (std::strcmp(argv[i], "--json") == 0) {
-            json = true;
-        } else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc && *argv[i + 1]) {
-            setenv("CE_COM6", argv[++i], 1);
-        } else if (std::strncmp(argv[i], "--port=", 7) == 0 && argv[i][7]) {
-            setenv("CE_COM6", argv[i] + 7, 1);
-        } else {
-            const std::string what = std::strcmp(argv[i], "--port") == 0
-                                         ? std::string("--port needs a DEVICE")
-                                         : "unknown argument '" + std::string(argv[i]) + "'";
-            return UsageError("scan", what.c_str());
-        }
-    }
+    enum { OPTION_JSON = 0x200 };
+    const option known[] = {
+        HELP_OPTION, PORT_OPTION, {"json", no_argument, nullptr, OPTION_JSON}, {}};
+    bool json = false, help = false;
+    std::vector<std::string> operands;
+    std::string what = ReadOptions(
+        argc, argv, known,
+        [&](int id, const std::string& value) {
+            if (id == OPTION_PORT)
+                UsePort(value);
+            json = json || id == OPTION_JSON;
+            help = help || id == 'h';
+            return std::string();
+        },
+        &operands);
+    if (what.empty() && !operands.empty())
+        what = "unknown argument '" + operands[0] + "'";
+    if (!what.empty())
+        return UsageError("scan", what.c_str());
+    if (help)
+        return Out("%s", SCAN_USAGE) ? EXIT_UPDATED : EXIT_UPDATE_FAILED;
     ce::CatchInterrupts();
     CSlaveProtocol* protocol = CSlaveProtocol::GetProtocol();
     if (protocol == nullptr) {
         std::fprintf(stderr, "korvane scan: COM6: Error opening port\n");
         return EXIT_PORT;
     }
-    std::vector<BYTE> slaves = {OD_SLAVE_ADDRESS};
-    slaves.insert(slaves.end(), std::begin(STEPPER_SLAVE_ADDRESSES),
-                  std::end(STEPPER_SLAVE_ADDRESSES));
+    const std::vector<BYTE> slaves = AllSlaveAddresses();
     std::vector<SCAN_ANSWER> answers;
     bool anyAnswered = false;
     for (BYTE slave : slaves) {

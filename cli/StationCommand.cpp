@@ -51,10 +51,11 @@ NEXT WaitForPorts(host::KeyInput& keys, const std::vector<std::string>& paths, b
 }
 
 std::string TargetText(const FLASH_OPTIONS& options) {
-    if (options.od)
-        return "OD slave 1";
-    return (options.steppers.size() > 1 ? "Stepper slaves " : "Stepper slave ") +
-           StepperList(options.steppers, ", ");
+    std::string slaves;
+    for (uint8_t slave : options.slaves)
+        slaves += (slaves.empty() ? "" : ", ") + options.target->SlaveText(slave);
+    return std::string(options.target->name) +
+           (options.slaves.size() > 1 ? " slaves " : " slave ") + slaves;
 }
 
 } // namespace

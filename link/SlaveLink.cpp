@@ -11,9 +11,6 @@ CComPort* g_comPort = NULL;
 
 namespace {
 
-const int SLAVE_PORT = 6;
-// Within a reply the bytes follow each other at line speed; a longer pause cuts it off.
-const DWORD NEXT_BYTE_TIMEOUT_MS = 10;
 const UINT MAX_REPLY = 255;
 // A line that only ever brings bytes other than a flag, or flag after flag (a babbling slave),
 // must not hold the exchange forever: after this many skipped bytes it counts as no reply.
@@ -118,7 +115,7 @@ DWORD CSlaveLink::Exchange(CFrame* request, CFrame** reply) {
         received = 1;
         bool closed = false;
         while (received < MAX_REPLY && !closed) {
-            if (!g_comPort->Read(&receive[received], 1, NEXT_BYTE_TIMEOUT_MS)) {
+            if (!g_comPort->Read(&receive[received], 1, SLAVE_NEXT_BYTE_TIMEOUT_MS)) {
                 cutOff = true;
                 break;
             }

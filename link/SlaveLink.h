@@ -8,6 +8,12 @@
 // The slave starts its reply within this time; each byte that is not a flag starts the wait
 // afresh. Whoever plays a slow slave (the simulator's delayed replies) measures from it.
 const DWORD SLAVE_REPLY_TIMEOUT_MS = 5000;
+// Within a reply the bytes follow each other at line speed; a longer pause cuts it off.
+const DWORD SLAVE_NEXT_BYTE_TIMEOUT_MS = 10;
+
+// The port the slave is on, as CreateFile names it; the host's tools name it too.
+const int SLAVE_PORT = 6;
+const WCHAR SLAVE_PORT_NAME[] = L"COM6:";
 
 class CFrame;
 class CComPort;

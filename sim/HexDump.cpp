@@ -26,7 +26,7 @@ void Record(std::string& out, unsigned address, const uint8_t* data, size_t size
 
 std::string IntelHex(const SlaveMemory& memory) {
     std::string out;
-    const size_t unit = memory.Kind().unitBytes;
+    const size_t unit = memory.Kind().addressUnit;
     // A unit (byte or word) is written when any of its bytes was programmed.
     auto programmed = [&](size_t offset) {
         for (size_t i = 0; i < unit; ++i)

@@ -1,6 +1,7 @@
 #include "sim/Options.h"
 
 #include "link/SlaveLink.h"
+#include "protocol/Targets.h"
 
 #include <cerrno>
 #include <cmath>
@@ -172,9 +173,9 @@ bool ParseOptions(int argc, char** argv, SimOptions* o, std::string* error) {
             ok = Percent("split", arg, &o->faults.splitPercent, error);
             break;
         case kSplitMs:
-            // The host gives up on a reply after 10 ms without a byte; a shorter pause would
-            // disturb nothing.
-            ok = Whole("split-ms", arg, 11, 60000, &n, error) &&
+            // The host gives up on a reply after its byte gap without a byte; a shorter pause
+            // would disturb nothing.
+            ok = Whole("split-ms", arg, SLAVE_NEXT_BYTE_TIMEOUT_MS + 1, 60000, &n, error) &&
                  (o->faults.splitMs = unsigned(n), true);
             break;
         case kDelay:
@@ -235,9 +236,11 @@ bool ParseOptions(int argc, char** argv, SimOptions* o, std::string* error) {
 const char* HelpText() {
     // The delay's default is the host's reply wait and a second, written here from the two.
     static const std::string text =
-        R"(Usage: korvane-sim [OPTION]...
-Plays the slaves a Korvane host flashes: OD slave 1 (byte addresses, 64-byte blocks) and the
-Stepper slaves 0x14, 0x15, 0x18, 0x1C, 0x1D (16-bit word addresses, 128-byte blocks), each with
+        "Usage: korvane-sim [OPTION]...\nPlays the slaves a Korvane host flashes: OD slave " +
+        SlaveListText(g_odTarget) + " (byte addresses, " + std::to_string(g_odTarget.blockLength) +
+        "-byte blocks) and the\nStepper slaves " + SlaveListText(g_stepperTarget) +
+        " (16-bit word addresses, " + std::to_string(g_stepperTarget.blockLength) +
+        R"(-byte blocks), each with
 a program memory that starts erased (0xFF). It answers Erase, Program, GetStatus and ReadData,
 takes Reset without an answer, and ignores (and logs) anything else. The first line on standard
 output is the path of the line the host must open. SIGINT, SIGTERM or SIGHUP ends it cleanly,
@@ -267,7 +270,8 @@ Faults (repeatable: the same seed and options give the same faults):
   --noise PCT          send 1 to --noise-bytes random bytes (never 0x7E) before a reply
   --noise-bytes N      most noise bytes before one reply, 1 to 64 (default 4)
   --split PCT          stop inside a reply for --split-ms, after its opening flag
-  --split-ms MS        length of that pause, more than the host's 10 ms (default 20)
+  --split-ms MS        length of that pause, more than the host's )" +
+        std::to_string(SLAVE_NEXT_BYTE_TIMEOUT_MS) + R"( ms (default 20)
   --delay PCT          answer this share of requests --delay-ms late
   --delay-ms MS        that delay (default )" +
         std::to_string(kDefaultDelayMs) + ": past the host's " +

@@ -84,7 +84,7 @@ DecodedRequest DecodeRequest(const std::vector<uint8_t>& escaped) {
     if (Fcs16(b.data(), body) != fcs)
         return Refuse(d, "bad FCS");
 
-    const SlaveKind* kind = FindSlaveKind(b[0]);
+    const TARGET_KIND* kind = TargetOfSlave(b[0]);
     if (!kind)
         return Refuse(d, "no such slave");
     if (b[1] != kControl)
@@ -137,13 +137,13 @@ DecodedRequest DecodeRequest(const std::vector<uint8_t>& escaped) {
         address();
         break;
     case Command::Program: {
-        if (n != kind->blockBytes + 2)
+        if (n != size_t(kind->blockLength) + 2)
             return Refuse(d, std::string(kind->name) + " Program takes " +
-                                 Number(kind->blockBytes) + " data bytes, not " +
+                                 Number(kind->blockLength) + " data bytes, not " +
                                  Number(n < 2 ? 0 : n - 2));
         address();
-        size_t offset = size_t(r.address) * kind->unitBytes;
-        if (offset + kind->blockBytes > kind->memoryBytes)
+        size_t offset = size_t(r.address) * kind->addressUnit;
+        if (offset + kind->blockLength > kind->MemoryBytes())
             return Refuse(d, "block runs past the end of memory");
         r.data.assign(value + 2, value + n);
         break;

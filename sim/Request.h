@@ -12,7 +12,7 @@
 // Addresses are in the slave's unit (bytes for OD, words for Stepper), high byte first.
 #pragma once
 
-#include "sim/SlaveKind.h"
+#include "protocol/Targets.h"
 
 #include <cstdint>
 #include <string>
@@ -26,7 +26,7 @@ const char* CommandName(Command command);
 
 struct Request {
     uint8_t slave = 0;
-    const SlaveKind* kind = nullptr;
+    const TARGET_KIND* kind = nullptr;
     Command command = Command::GetStatus;
     bool hasAddress = false;   // Erase, Program, and ReadData given an address
     uint16_t address = 0;      // in the slave's unit

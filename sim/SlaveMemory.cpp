@@ -5,11 +5,11 @@
 
 namespace ksim {
 
-SlaveMemory::SlaveMemory(uint8_t address, const SlaveKind& kind)
+SlaveMemory::SlaveMemory(uint8_t address, const TARGET_KIND& kind)
     : m_address(address), m_kind(kind) {}
 
 size_t SlaveMemory::Erase(uint16_t start) {
-    size_t offset = size_t(start) * m_kind.unitBytes;
+    size_t offset = size_t(start) * m_kind.addressUnit;
     size_t size = Size() - offset;
     if (!m_bytes.empty()) {
         std::memset(&m_bytes[offset], 0xff, size);
@@ -20,7 +20,7 @@ size_t SlaveMemory::Erase(uint16_t start) {
 }
 
 void SlaveMemory::Program(uint16_t address, const uint8_t* data, size_t size) {
-    size_t offset = size_t(address) * m_kind.unitBytes;
+    size_t offset = size_t(address) * m_kind.addressUnit;
     if (m_bytes.empty()) {
         m_bytes.assign(Size(), 0xff);
         m_programmed.assign(Size(), 0);
@@ -31,7 +31,7 @@ void SlaveMemory::Program(uint16_t address, const uint8_t* data, size_t size) {
 }
 
 std::vector<uint8_t> SlaveMemory::Read(uint16_t address, size_t count) const {
-    return ReadOffset(size_t(address) * m_kind.unitBytes, count);
+    return ReadOffset(size_t(address) * m_kind.addressUnit, count);
 }
 
 std::vector<uint8_t> SlaveMemory::ReadOffset(size_t offset, size_t count) const {

@@ -3,7 +3,7 @@
 // slaves nobody programs cost nothing.
 #pragma once
 
-#include "sim/SlaveKind.h"
+#include "protocol/Targets.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,10 +13,10 @@ namespace ksim {
 
 class SlaveMemory {
 public:
-    SlaveMemory(uint8_t address, const SlaveKind& kind);
+    SlaveMemory(uint8_t address, const TARGET_KIND& kind);
 
     uint8_t Address() const { return m_address; }
-    const SlaveKind& Kind() const { return m_kind; }
+    const TARGET_KIND& Kind() const { return m_kind; }
 
     // From `start` (in the slave's unit) to the end of memory; returns the bytes erased.
     size_t Erase(uint16_t start);
@@ -27,7 +27,7 @@ public:
     // The same from a byte offset.
     std::vector<uint8_t> ReadOffset(size_t offset, size_t count) const;
 
-    size_t Size() const { return m_kind.memoryBytes; }
+    size_t Size() const { return m_kind.MemoryBytes(); }
     // Byte at `offset` (below Size()).
     uint8_t At(size_t offset) const { return m_bytes.empty() ? 0xff : m_bytes[offset]; }
     bool IsProgrammed(size_t offset) const {
@@ -43,7 +43,7 @@ public:
 
 private:
     uint8_t m_address;
-    const SlaveKind& m_kind;
+    const TARGET_KIND& m_kind;
     std::vector<uint8_t> m_bytes;
     std::vector<uint8_t> m_programmed;
     bool m_changed = false;

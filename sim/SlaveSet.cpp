@@ -3,8 +3,8 @@
 namespace ksim {
 
 SlaveSet::SlaveSet(const SlaveBehaviour& behaviour) : m_behaviour(behaviour) {
-    for (uint8_t address : SlaveAddresses())
-        m_slaves.emplace_back(address, *FindSlaveKind(address));
+    for (uint8_t address : AllSlaveAddresses())
+        m_slaves.emplace_back(address, *TargetOfSlave(address));
 }
 
 SlaveMemory* SlaveSet::Find(uint8_t address) {
@@ -25,8 +25,8 @@ Answer SlaveSet::Handle(const Request& request) {
     const uint16_t eraseAnswer = chosen ? m_behaviour.eraseAnswer : 0;
     switch (request.command) {
     case Command::ReadData: {
-        size_t count = request.readCount ? request.readCount : slave->Kind().blockBytes;
-        size_t offset = request.hasAddress ? size_t(request.address) * slave->Kind().unitBytes
+        size_t count = request.readCount ? request.readCount : slave->Kind().blockLength;
+        size_t offset = request.hasAddress ? size_t(request.address) * slave->Kind().addressUnit
                                            : slave->m_readCursor;
         a.value = slave->ReadOffset(offset, count);
         a.bytes = a.value.size();

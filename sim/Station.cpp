@@ -79,8 +79,8 @@ std::optional<Transmission> Station::OnFrame(const LineEvent& event, int64_t at)
 
     size_t cursor = m_slaves.Find(request.slave)->m_readCursor;
     Answer answer = m_slaves.Handle(request);
-    long address =
-        request.hasAddress ? request.address : static_cast<long>(cursor / request.kind->unitBytes);
+    long address = request.hasAddress ? request.address
+                                      : static_cast<long>(cursor / request.kind->addressUnit);
     if (request.hasAddress || request.command == Command::ReadData)
         line.Number("address", address);
     line.Number("length", static_cast<long long>(answer.bytes)).Bool("valid", true);

@@ -253,10 +253,16 @@ TEST(HeadlessFlash, UsageErrorsSendNothing) {
         {"flash", "--od", "--speed", "9600", "--port", port, file},     // unknown option
         {"flash", "--od", "--port", port, "--record", rig.Dir(), file}, // a folder as the record
         {"flash", "--od", "--port", port, "--record", "/nonexistent/r.jsonl", file},
+        {"flash", "--od", "--port=", file},        // an empty value
+        {"flash", "--od=1", "--port", port, file}, // a value for none
+        {"flash", "--od", "--port"},               // a value missing
     };
     for (const Strings& args : cases) {
         const Finished run = RunKorvane(args);
-        SCOPED_TRACE(args[1] + " " + args[2] + " " + args[3]);
+        std::string line;
+        for (const std::string& arg : args)
+            line += " " + arg;
+        SCOPED_TRACE(line);
         EXPECT_EQ(run.exit, 2);
         EXPECT_EQ(run.err.rfind("korvane flash: ", 0), 0u) << run.err;
         EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
@@ -273,11 +279,12 @@ TEST(HeadlessFlash, NoPort) {
         RunKorvane({"flash", "--stepper", "0x14", "--port", rig.Dir() + "/no-such-port", file});
     EXPECT_EQ(run.exit, 4);
     // The port's own reason, once, then the one line of the failure.
-    const std::string reason = "COM6: " + rig.Dir() + "/no-such-port does not exist";
+    const std::string reason = "COM6: " + rig.Dir() + "/no-such-port does not exist (from --port).";
     EXPECT_EQ(run.err.find(reason), 0u) << run.err;
     EXPECT_EQ(run.err.find(reason, 1), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Error opening port"), std::string::npos) << run.err;
-    EXPECT_EQ(RunKorvane({"scan", "--port", rig.Dir() + "/no-such-port"}).err.find(reason), 0u);
+    // --port=DEVICE is the same option, for every command.
+    EXPECT_EQ(RunKorvane({"scan", "--port=" + rig.Dir() + "/no-such-port"}).err.find(reason), 0u);
 }
 
 // Lost replies cost an attempt each; every one is counted, and the update still succeeds.

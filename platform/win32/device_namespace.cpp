@@ -22,6 +22,15 @@ std::map<std::wstring, std::shared_ptr<CommDevice>>& Registered() {
     return devices;
 }
 
+// Host paths given for this process (a command's --port), with where each came from.
+struct HOST_MAPPING {
+    std::string path, origin;
+};
+std::map<std::wstring, HOST_MAPPING>& Mapped() {
+    static std::map<std::wstring, HOST_MAPPING> mapped;
+    return mapped;
+}
+
 std::wstring Normalised(const std::wstring& name) {
     std::wstring upper = name;
     for (wchar_t& c : upper)
@@ -73,16 +82,32 @@ ScopedDevice::~ScopedDevice() {
     UnregisterDevice(m_name);
 }
 
+void MapHostPort(const std::wstring& name, const std::string& path, const std::string& origin) {
+    std::lock_guard<std::mutex> hold(g_namesLock);
+    Mapped()[Normalised(name)] = {path, origin};
+}
+
 std::string HostPathFor(const std::wstring& name) {
-    const long number = PortNumberOf(Normalised(name));
+    return HostPathAndOrigin(name).first;
+}
+
+std::pair<std::string, std::string> HostPathAndOrigin(const std::wstring& name) {
+    const std::wstring upper = Normalised(name);
+    const long number = PortNumberOf(upper);
     if (number < 0)
-        return "";
+        return {"", ""};
+    {
+        std::lock_guard<std::mutex> hold(g_namesLock);
+        auto found = Mapped().find(upper);
+        if (found != Mapped().end())
+            return {found->second.path, found->second.origin};
+    }
     const std::string variable = "CE_COM" + std::to_string(number);
     if (const char* mapped = std::getenv(variable.c_str()))
-        return mapped;
+        return {mapped, variable};
     if (number == 0)
-        return "";
-    return DevRoot() + "/ttyS" + std::to_string(number - 1);
+        return {"", ""};
+    return {DevRoot() + "/ttyS" + std::to_string(number - 1), ""};
 }
 
 std::shared_ptr<CommDevice> OpenDevice(const std::wstring& name, bool exclusive, DWORD* error,

@@ -1,5 +1,6 @@
 // The reasons a COMn: port does not open.
 #include "port_open_reason.h"
+#include "ce_namespace.h"
 #include "port_holder.h"
 #include "serial_ports.h"
 
@@ -28,8 +29,8 @@ std::string Missing(const std::string& port, const std::string& path) {
         reason += "has no device";
     else
         reason += path + " does not exist";
-    reason += std::getenv(variable.c_str()) ? " (from " + variable + ")."
-                                            : " (" + variable + " is not set).";
+    const std::string origin = HostPathAndOrigin(std::wstring(port.begin(), port.end())).second;
+    reason += !origin.empty() ? " (from " + origin + ")." : " (" + variable + " is not set).";
     const std::vector<SerialPort> ports = ListSerialPorts(false);
     if (ports.empty()) {
         reason += " This machine has no serial ports.";
@@ -40,9 +41,7 @@ std::string Missing(const std::string& port, const std::string& path) {
                       DescribePort(ports[i]) + ")";
         reason += ".";
     }
-    if (port == "COM6:")
-        return reason + " Use --port DEVICE or CE_COM6.";
-    return reason + " Use " + variable + ".";
+    return reason + " Use --port DEVICE or " + variable + ".";
 }
 
 // The groups the user belongs to in the group database, the primary one included.
