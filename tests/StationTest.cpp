@@ -10,8 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sys/file.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -130,22 +128,6 @@ bool Cooked(int pid) {
     return got && (settings.c_lflag & ICANON) && (settings.c_lflag & ECHO);
 }
 
-// The port is free for the next run: no lock on it, and no TIOCEXCL (which root would not feel,
-// so it is asked for rather than tried).
-std::string PortFree(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return "cannot open";
-    int exclusive = 0;
-    std::string why;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
-        why = "locked";
-    else if (ioctl(fd, TIOCGEXCL, &exclusive) != 0 || exclusive)
-        why = "exclusive";
-    close(fd);
-    return why;
-}
-
 // Every way out gives the terminal its settings back (Enter and echo) and the port free: the
 // keys, the end of input, a signal, and a second Ctrl+C while the first one's clean-up runs:
 // the board's run is held stopped meanwhile, so that the clean-up waits for it; the second
@@ -197,7 +179,7 @@ TEST(Station, EveryWayOutGivesTheTerminalBack) {
         ASSERT_TRUE(station.tmux.WaitFor("TTY=", 10000, &screen)) << screen;
         EXPECT_NE(screen.find(way.exit), std::string::npos) << screen;
         EXPECT_NE(screen.find("TTY=icanon,echo,"), std::string::npos) << screen;
-        EXPECT_EQ(PortFree(station.link), "");
+        EXPECT_EQ(termtest::PortFree(station.link), "");
         // The interrupted board's record is written all the same.
         EXPECT_EQ(station.Records(), way.how == CTRL_C_TWICE ? 1u : 0u);
     }
