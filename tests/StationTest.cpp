@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 namespace flashtest {
 namespace {
@@ -21,9 +26,13 @@ public:
         link = dir + "/port";
         record = dir + "/records.jsonl";
         std::ofstream(dir + "/image.hex") << HexFile(0, Pattern(512), 2);
-        const std::string command = simtest::ShellQuote(KORVANE_BINARY_DIR "/korvane") +
-                                    " station --stepper 0x14 --port " + link + " --record " +
-                                    record + " " + extraArgs + " image.hex; echo EXIT=$?; sleep 60";
+        // The shell outlives a Ctrl+C, as an operator's interactive one does, and then says how
+        // the station ended and how it left the terminal.
+        const std::string command =
+            "trap : INT; " + simtest::ShellQuote(KORVANE_BINARY_DIR "/korvane") +
+            " station --stepper 0x14 --port " + link + " --record " + record + " " + extraArgs +
+            " image.hex; echo EXIT=$?; echo TTY=$(stty -a | tr ' ;' '\\n\\n' | "
+            "grep -xE -- '-?(icanon|echo)' | tr '\\n' ,); sleep 60";
         started = tmux.Start(command, 80, 30, dir);
     }
     ~StationRun() {
@@ -99,6 +108,81 @@ TEST(Station, WaitsForEachBoardsPort) {
     EXPECT_NE(screen.find("2 boards: 2 passed, 0 failed"), std::string::npos) << screen;
     EXPECT_NE(screen.find("EXIT=0"), std::string::npos) << screen;
     EXPECT_EQ(station.Records(), 2u);
+}
+
+// A process's first child; -1 when it has none.
+int ChildOf(int pid) {
+    const std::string id = std::to_string(pid);
+    const std::string children = testsupport::Slurp("/proc/" + id + "/task/" + id + "/children");
+    return children.empty() ? -1 : std::atoi(children.c_str());
+}
+
+// Whether the terminal of process pid's standard input takes lines with echo (not raw).
+bool Cooked(int pid) {
+    const int fd =
+        open(("/proc/" + std::to_string(pid) + "/fd/0").c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    termios settings{};
+    const bool got = fd >= 0 && tcgetattr(fd, &settings) == 0;
+    if (fd >= 0)
+        close(fd);
+    return got && (settings.c_lflag & ICANON) && (settings.c_lflag & ECHO);
+}
+
+// Every way out gives the terminal its settings back (Enter and echo) and the port free: the
+// keys, the end of input, a signal, and a second Ctrl+C while the first one's clean-up runs:
+// the board's run is held stopped meanwhile, so that the clean-up waits for it; the second
+// Ctrl+C gives the terminal back at once, and the run, let go, still writes its record.
+TEST(Station, EveryWayOutGivesTheTerminalBack) {
+    if (!termtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    enum How { KEYS, SIGNAL, CTRL_C_TWICE };
+    const struct {
+        const char* name;
+        How how;
+        std::string keys;
+        int signal;
+        const char* exit;
+    } kWays[] = {
+        {"q", KEYS, "q", 0, "EXIT=0"},
+        {"Esc", KEYS, "Escape", 0, "EXIT=0"},
+        {"end of input", KEYS, "C-d", 0, "EXIT=0"},
+        {"SIGTERM", SIGNAL, "", SIGTERM, "EXIT=130"},
+        {"SIGHUP", SIGNAL, "", SIGHUP, "EXIT=130"},
+        {"Ctrl+C twice while flashing", CTRL_C_TWICE, "", 0, "EXIT=130"},
+    };
+    for (const auto& way : kWays) {
+        SCOPED_TRACE(way.name);
+        StationRun station("");
+        ASSERT_TRUE(station.started);
+        station.Board({"--program-ms", "300"});
+        std::string screen;
+        ASSERT_TRUE(station.tmux.WaitFor("Enter: next board", 5000, &screen)) << screen;
+        if (way.how == KEYS) {
+            station.tmux.Keys({way.keys});
+        } else if (way.how == SIGNAL) {
+            kill(ChildOf(station.tmux.PanePid()), way.signal);
+        } else {
+            station.tmux.Keys({"Enter"});
+            ASSERT_TRUE(station.tmux.WaitFor("Programming", 10000, &screen)) << screen;
+            const int pid = ChildOf(station.tmux.PanePid()), run = ChildOf(pid);
+            ASSERT_GT(run, 0);
+            kill(run, SIGSTOP);
+            station.tmux.Keys({"C-c"});
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            station.tmux.Keys({"C-c"});
+            bool cooked = false;
+            for (int waited = 0; waited < 5000 && !(cooked = Cooked(pid)); waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            EXPECT_TRUE(cooked) << "the terminal is still raw after the second Ctrl+C";
+            kill(run, SIGCONT);
+        }
+        ASSERT_TRUE(station.tmux.WaitFor("TTY=", 10000, &screen)) << screen;
+        EXPECT_NE(screen.find(way.exit), std::string::npos) << screen;
+        EXPECT_NE(screen.find("TTY=icanon,echo,"), std::string::npos) << screen;
+        EXPECT_EQ(termtest::PortFree(station.link), "");
+        // The interrupted board's record is written all the same.
+        EXPECT_EQ(station.Records(), way.how == CTRL_C_TWICE ? 1u : 0u);
+    }
 }
 
 } // namespace

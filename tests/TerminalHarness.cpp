@@ -6,8 +6,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
 
@@ -126,6 +129,20 @@ int ProgressCells(const std::string& screen, int* total) {
     return filled;
 }
 
+std::string PortFree(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return "cannot open";
+    int exclusive = 0;
+    std::string why;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        why = "locked";
+    else if (ioctl(fd, TIOCGEXCL, &exclusive) != 0 || exclusive)
+        why = "exclusive";
+    close(fd);
+    return why;
+}
+
 Rig::Rig(const std::vector<std::string>& simArgs, size_t imageBytes) {
     m_sim = std::make_unique<simtest::Sim>(simArgs, false);
     if (!m_sim->Ok()) {
@@ -143,8 +160,9 @@ std::string Rig::ImagePath() const {
 }
 
 bool Rig::StartKorvane(int cols, int rows, const std::string& port) {
+    // The shell outlives a Ctrl+C, as an operator's interactive one does.
     const std::string command =
-        "stty -g >" + simtest::ShellQuote(m_dir + "/stty-before") +
+        "trap : INT; stty -g >" + simtest::ShellQuote(m_dir + "/stty-before") +
         "; env CE_ROOT=" + simtest::ShellQuote(m_dir) +
         " CE_COM6=" + simtest::ShellQuote(port.empty() ? m_sim->Path() : port) +
         " KORVANE_LOG=" + simtest::ShellQuote(LogPath()) + " LANG=C.UTF-8 " +

@@ -45,6 +45,10 @@ std::string LineWith(const std::string& screen, const std::string& text);
 // fill and empty characters); -1 when no bar is seen.
 int ProgressCells(const std::string& screen, int* total = nullptr);
 
+// "" when the port at path is free for the next run at once, else why not ("locked", or
+// "exclusive": TIOCEXCL still taken, which root would not feel when it tried).
+std::string PortFree(const std::string& path);
+
 // A simulator, a device file system with an image, and korvane in tmux against them.
 class Rig {
 public:

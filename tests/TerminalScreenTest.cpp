@@ -304,6 +304,21 @@ TEST(TerminalScreen, EscClosesAndGivesTheTerminalBack) {
     EXPECT_EQ(rig.SettingsAfter(), rig.SettingsBefore());
 }
 
+// Ctrl+C while the dialog flashes ends the program at once, and gives back both the terminal
+// and the port, so that the next run opens it.
+TEST(TerminalScreen, CtrlCWhileFlashingGivesTheTerminalAndThePortBack) {
+    SKIP_WITHOUT_TMUX();
+    Rig rig({"--program-ms", "300"}, 0x400);
+    START(rig);
+    rig.Pane().Keys({"Tab", "Enter"});
+    std::string screen;
+    ASSERT_TRUE(rig.Pane().WaitFor("Programming...", kStartMs, &screen)) << screen;
+    rig.Pane().Keys({"C-c"});
+    ASSERT_TRUE(rig.Pane().WaitFor("korvane-exit=130", kStartMs, &screen)) << screen;
+    EXPECT_EQ(rig.SettingsAfter(), rig.SettingsBefore());
+    EXPECT_EQ(termtest::PortFree(rig.Sim().Path()), "");
+}
+
 // A signal that ends the program still gives the terminal back.
 TEST(TerminalScreen, FatalSignalGivesTheTerminalBack) {
     SKIP_WITHOUT_TMUX();

@@ -1,5 +1,8 @@
 #include "platform/host/keys.h"
 
+#include "ce_interrupt.h"
+
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <poll.h>
@@ -9,11 +12,15 @@
 namespace host {
 namespace {
 
+// The terminal's settings as the program found them, taken once: a second KeyInput must not
+// take the first one's raw settings for them.
 termios g_saved;
-bool g_savedValid = false;
+std::atomic<bool> g_savedValid{false};
 
+// Async-signal-safe (tcsetattr only): it also runs from the handler of a signal that comes
+// while the program cleans up after the first.
 void Restore() {
-    if (g_savedValid)
+    if (g_savedValid.load())
         tcsetattr(0, TCSANOW, &g_saved);
 }
 
@@ -35,17 +42,20 @@ int ReadByte(int ms, int interruptFd, unsigned char* byte) {
 } // namespace
 
 KeyInput::KeyInput() {
-    if (!isatty(0) || tcgetattr(0, &g_saved) != 0)
+    if (!isatty(0))
         return;
-    g_savedValid = true;
+    if (!g_savedValid.load()) {
+        if (tcgetattr(0, &g_saved) != 0)
+            return;
+        g_savedValid.store(true);
+        std::atexit(Restore);
+        ce::AtGiveBack(Restore);
+    }
     termios raw = g_saved;
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    if (tcsetattr(0, TCSANOW, &raw) == 0) {
-        m_raw = true;
-        std::atexit(Restore);
-    }
+    m_raw = tcsetattr(0, TCSANOW, &raw) == 0;
 }
 
 KeyInput::~KeyInput() {

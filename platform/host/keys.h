@@ -1,6 +1,7 @@
 // Keys from standard input, one at a time, for a station that waits for the next board: on a
-// terminal without Enter and without echo (the terminal's settings come back when this goes
-// or the program exits); from a pipe or a file, byte by byte.
+// terminal without Enter and without echo (the terminal's settings, taken once, come back when
+// this goes, when the program exits, and when a signal comes during the clean-up after an
+// interrupt); from a pipe or a file, byte by byte.
 #pragma once
 
 namespace host {

@@ -1,6 +1,8 @@
 #include "platform/ui/TerminalScreen.h"
 #include "platform/ui/TerminalCurses.h"
 
+#include "ce_interrupt.h"
+
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -38,7 +40,8 @@ void AppendRestore(const char* bytes) {
     }
 }
 
-// Async-signal-safe: write and tcsetattr only.
+// Async-signal-safe: write and tcsetattr only; then what else the process holds that must not
+// outlive it (a port's exclusive use).
 void RestoreFromSignal() {
     if (g_restoreLength > 0) {
         ssize_t written = write(STDOUT_FILENO, g_restoreBytes, g_restoreLength);
@@ -46,6 +49,7 @@ void RestoreFromSignal() {
     }
     if (g_bTermiosSaved)
         tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
+    ce::GiveBack();
 }
 
 void OnSignal(int sig) {

@@ -1,17 +1,28 @@
-// An interrupted process (SIGINT, SIGTERM) stops talking to the slave at once: from the first
-// such signal on, every wait on the real clock ends at once (a Sleep, a serial time-out) and
-// no byte more is written to a serial device. The update in progress then runs out within
-// moments, as on a line that went dead, and the program can release its port and say so.
+// An interrupted process (SIGINT, SIGTERM, SIGHUP) stops talking to the slave at once: from
+// the first such signal on, every wait on the real clock ends at once (a Sleep, a serial
+// time-out) and no byte more is written to a serial device. The update in progress then runs
+// out within moments, as on a line that went dead, and the program can release its port, write
+// its record and say so.
 #pragma once
 
 namespace ce {
 
-// Catches SIGINT and SIGTERM from now on. The first one interrupts the process; a second one
-// ends it at once, as the signal would have without this.
+// Catches SIGINT, SIGTERM and SIGHUP from now on. The first one interrupts the process. A
+// second one, while the process is still cleaning up, gives back at once what the operator
+// must not lose (the terminal's settings, a port's exclusive use) and lets the clean-up run on:
+// it is short, and it writes the record and lets the children of a gang or a station release
+// their ports. A third one ends the process at once, as the signal would have without this.
 void CatchInterrupts();
 // The signal that interrupted the process; 0 while none has.
 int InterruptSignal();
 // A descriptor that is readable once the process is interrupted; -1 before CatchInterrupts.
 int InterruptFd();
+
+// Adds a function that gives back something the process must not leave behind when a signal
+// ends it (at most a few; each added once). It runs inside a signal handler: it may only make
+// async-signal-safe calls (tcsetattr, ioctl, write).
+void AtGiveBack(void (*giveBack)());
+// Runs them now; async-signal-safe, for a handler about to end the process.
+void GiveBack();
 
 } // namespace ce

@@ -1,6 +1,7 @@
 // Opening, closing and moving bytes on a host terminal.
 #include "termios_device.h"
 #include "ce_clock.h"
+#include "exclusive_ports.h"
 
 #include <atomic>
 #include <cerrno>
@@ -69,8 +70,8 @@ std::shared_ptr<TermiosDevice> TermiosDevice::Open(const std::string& path, bool
             ::close(fd);
             return nullptr;
         }
-        if (terminal)
-            ioctl(fd, TIOCEXCL);
+        if (terminal && ioctl(fd, TIOCEXCL) == 0)
+            RememberExclusive(fd);
     }
     std::shared_ptr<TermiosDevice> device(new TermiosDevice(fd, terminal, exclusive));
     if (terminal) {
@@ -107,6 +108,7 @@ void TermiosDevice::Close() {
     }
     if (m_exclusive)
         flock(m_fd, LOCK_UN);
+    ForgetExclusive(m_fd);
     ::close(m_fd);
     m_fd = -1;
 }
