@@ -37,7 +37,8 @@ std::string JsonPort(const ce::SerialPort& port) {
            ",\"product\":" + JsonOrNull(port.product) + ",\"serial\":" + JsonOrNull(port.serial) +
            ",\"access\":" + (port.access ? "true" : "false") +
            ",\"busy_pid\":" + (port.busyPid > 0 ? std::to_string(port.busyPid) : "null") +
-           ",\"com6\":" + (port.com6 ? "true" : "false") + "}";
+           ",\"com6\":" + (port.com6 ? "true" : "false") + ",\"latency_timer_ms\":" +
+           (port.latencyTimerMs >= 0 ? std::to_string(port.latencyTimerMs) : "null") + "}";
 }
 
 // /dev/ttyUSB0: ftdi_sio, USB 0403:6001, FTDI FT232R USB UART, serial A1B2C3, read-write,
@@ -56,6 +57,8 @@ std::string TextPort(const ce::SerialPort& port) {
         parts.push_back(name);
     if (!port.serial.empty())
         parts.push_back("serial " + port.serial);
+    if (port.latencyTimerMs >= 0)
+        parts.push_back("latency timer " + std::to_string(port.latencyTimerMs) + " ms");
     parts.push_back(port.access ? "read-write" : "not readable and writable by this user");
     if (port.busyPid > 0)
         parts.push_back("in use by process " + std::to_string(port.busyPid) +
@@ -77,6 +80,27 @@ std::string Com6Elsewhere() {
     if (stat(path.c_str(), &node) != 0)
         return "COM6: " + path + " does not exist";
     return "COM6: opens " + path;
+}
+
+// Why a latency timer above 1 ms matters, and how to set it, for the adapters that have one;
+// "" when none has.
+std::string SlowAdapters(const std::vector<ce::SerialPort>& ports) {
+    std::string where, files;
+    for (const ce::SerialPort& port : ports) {
+        if (port.latencyTimerMs <= 1)
+            continue;
+        where += (where.empty() ? "" : ", ") + port.device + " (" +
+                 std::to_string(port.latencyTimerMs) + " ms)";
+        files += " " + port.latencyTimerFile;
+    }
+    if (where.empty())
+        return "";
+    return "Latency timer above 1 ms on " + where +
+           ": such an adapter holds what the slave sends that long before passing it on, so a "
+           "flash can take up to three times longer.\nThe udev rule 60-korvane.rules that comes "
+           "with Korvane (/usr/lib/udev/rules.d) sets 1 ms on FTDI adapters when they are "
+           "plugged in: re-plug them, or set it now with: echo 1 | sudo tee" +
+           files + "\n";
 }
 
 } // namespace
@@ -124,5 +148,6 @@ int PortsCommand(int argc, char** argv) {
         Out("No serial ports.\n");
     if (!com6Listed)
         Out("%s\n", Com6Elsewhere().c_str());
+    Out("%s", SlowAdapters(ports).c_str());
     return 0;
 }

@@ -49,6 +49,37 @@ install(FILES README.md docs/record.md packaging/copyright
 # The README's picture, where its link finds it.
 install(FILES docs/korvane-window.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
+# The udev rule that sets serial adapters up (latency timer, ModemManager, group dialout). A
+# path below the prefix rather than CMAKE_INSTALL_LIBDIR (lib/<triplet> on Debian): the package
+# puts it in /usr/lib/udev/rules.d, a /usr/local install in /usr/local/lib/udev/rules.d, and
+# udev reads both.
+install(FILES packaging/60-korvane.rules DESTINATION lib/udev/rules.d)
+function(korvane_udev_test)
+    add_test(NAME Package.UdevRules COMMAND ${PROJECT_SOURCE_DIR}/packaging/check udev
+                                            ${PROJECT_SOURCE_DIR}/packaging/60-korvane.rules)
+    set_tests_properties(Package.UdevRules PROPERTIES SKIP_RETURN_CODE 77)
+endfunction()
+cmake_language(DEFER CALL korvane_udev_test)
+
+# Bash completion for both programs, in bash-completion's folder below the prefix (where its
+# pkg-config file says, share/bash-completion/completions by default); it loads a command's
+# file by the command's name.
+set(KORVANE_COMPLETIONS_DIR ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+find_program(KORVANE_PKG_CONFIG pkg-config)
+if(KORVANE_PKG_CONFIG)
+    execute_process(
+        COMMAND ${KORVANE_PKG_CONFIG} --define-variable=datadir=@DATADIR@
+                --variable=completionsdir bash-completion
+        OUTPUT_VARIABLE dir OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE failed)
+    if(NOT failed AND dir MATCHES "^@DATADIR@/")
+        string(REPLACE "@DATADIR@" ${CMAKE_INSTALL_DATADIR} KORVANE_COMPLETIONS_DIR ${dir})
+    endif()
+endif()
+foreach(program korvane korvane-sim)
+    install(FILES packaging/korvane.bash-completion DESTINATION ${KORVANE_COMPLETIONS_DIR}
+            RENAME ${program})
+endforeach()
+
 # The programs are defined after the optional parts are read: install them once they exist.
 # (A fuzzing build makes neither.)
 function(korvane_install_programs)

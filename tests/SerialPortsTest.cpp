@@ -103,6 +103,10 @@ public:
         Driver(port, "usb-serial", driver);
         Tty(tty, port, port);
     }
+    // What ftdi_sio shows as the latency timer of the usb-serial port of a UsbSerial tty.
+    void LatencyTimer(const std::string& tty, const std::string& value) {
+        Write(fs::canonical(Sys("class/tty") / tty / "device") / "latency_timer", value);
+    }
     void StableNames(const std::string& tty, const std::string& byId, const std::string& byPath) {
         if (!byId.empty())
             Link(Dev("serial/by-id") / byId, "../../" + tty);
@@ -152,6 +156,7 @@ void BuildMachine(FakeHost& host) {
                    "ftdi_sio");
     host.StableNames("ttyUSB0", "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
                      "pci-0000:00:14.0-usb-0:1:1.0-port0");
+    host.LatencyTimer("ttyUSB0", "16");
     host.UsbSerial("ttyUSB1",
                    host.Usb("1-2", "10C4", "EA60", "Silicon Labs", "CP2102 \"USB\\UART\"", "0001"),
                    "cp210x");
@@ -197,17 +202,17 @@ RunResult RunKorvane(const std::string& arguments) {
 
 const char JSON_PORTS[] =
     R"json([
-{"device":"$R/dev/ttyACM0","by_id":["$R/dev/serial/by-id/usb-Arduino__www.arduino.cc__0043_8573531-if00"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:5:1.0"],"driver":"cdc_acm","vid":"2341","pid":"0043","manufacturer":"Arduino (www.arduino.cc)","product":"Uno\u0009R3","serial":"8573531","access":true,"busy_pid":null,"com6":false},
-{"device":"$R/dev/ttyS0","by_id":[],"by_path":[],"driver":"serial8250","vid":null,"pid":null,"manufacturer":null,"product":null,"serial":null,"access":true,"busy_pid":null,"com6":false},
-$S3{"device":"$R/dev/ttyUSB0","by_id":["$R/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0"],"driver":"ftdi_sio","vid":"0403","pid":"6001","manufacturer":"FTDI","product":"FT232R USB UART","serial":"A1B2C3","access":true,"busy_pid":4321,"com6":true},
-{"device":"$R/dev/ttyUSB1","by_id":["$R/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_UART_0001-if00-port0"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"],"driver":"cp210x","vid":"10c4","pid":"ea60","manufacturer":"Silicon Labs","product":"CP2102 \"USB\\UART\"","serial":"0001","access":true,"busy_pid":null,"com6":false},
-{"device":"$R/dev/ttyUSB2","by_id":[],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0"],"driver":"ch341-uart","vid":"1a86","pid":"7523","manufacturer":null,"product":"USB Serial","serial":null,"access":true,"busy_pid":null,"com6":false},
-{"device":"$R/dev/ttyUSB10","by_id":["$R/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:4:1.0-port0"],"driver":"ch341-uart","vid":"1a86","pid":"7523","manufacturer":null,"product":"USB Serial","serial":null,"access":true,"busy_pid":null,"com6":false}
+{"device":"$R/dev/ttyACM0","by_id":["$R/dev/serial/by-id/usb-Arduino__www.arduino.cc__0043_8573531-if00"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:5:1.0"],"driver":"cdc_acm","vid":"2341","pid":"0043","manufacturer":"Arduino (www.arduino.cc)","product":"Uno\u0009R3","serial":"8573531","access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null},
+{"device":"$R/dev/ttyS0","by_id":[],"by_path":[],"driver":"serial8250","vid":null,"pid":null,"manufacturer":null,"product":null,"serial":null,"access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null},
+$S3{"device":"$R/dev/ttyUSB0","by_id":["$R/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0"],"driver":"ftdi_sio","vid":"0403","pid":"6001","manufacturer":"FTDI","product":"FT232R USB UART","serial":"A1B2C3","access":true,"busy_pid":4321,"com6":true,"latency_timer_ms":16},
+{"device":"$R/dev/ttyUSB1","by_id":["$R/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_UART_0001-if00-port0"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"],"driver":"cp210x","vid":"10c4","pid":"ea60","manufacturer":"Silicon Labs","product":"CP2102 \"USB\\UART\"","serial":"0001","access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null},
+{"device":"$R/dev/ttyUSB2","by_id":[],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0"],"driver":"ch341-uart","vid":"1a86","pid":"7523","manufacturer":null,"product":"USB Serial","serial":null,"access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null},
+{"device":"$R/dev/ttyUSB10","by_id":["$R/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:4:1.0-port0"],"driver":"ch341-uart","vid":"1a86","pid":"7523","manufacturer":null,"product":"USB Serial","serial":null,"access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null}
 ]
 )json";
 
 const char JSON_UNKNOWN_UART[] =
-    R"json({"device":"$R/dev/ttyS3","by_id":[],"by_path":[],"driver":"serial8250","vid":null,"pid":null,"manufacturer":null,"product":null,"serial":null,"access":true,"busy_pid":null,"com6":false},
+    R"json({"device":"$R/dev/ttyS3","by_id":[],"by_path":[],"driver":"serial8250","vid":null,"pid":null,"manufacturer":null,"product":null,"serial":null,"access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null},
 )json";
 
 const char TEXT_PORTS[] =
@@ -216,8 +221,8 @@ const char TEXT_PORTS[] =
     "by-path $R/dev/serial/by-path/pci-0000:00:14.0-usb-0:5:1.0\n"
     "$R/dev/ttyS0: serial8250, read-write\n"
     "$S3"
-    "$R/dev/ttyUSB0: ftdi_sio, USB 0403:6001, FTDI FT232R USB UART, serial A1B2C3, read-write, "
-    "in use by process 4321 (minicom), by-id "
+    "$R/dev/ttyUSB0: ftdi_sio, USB 0403:6001, FTDI FT232R USB UART, serial A1B2C3, latency timer "
+    "16 ms, read-write, in use by process 4321 (minicom), by-id "
     "$R/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0, by-path "
     "$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0 <- COM6:\n"
     "$R/dev/ttyUSB1: cp210x, USB 10c4:ea60, Silicon Labs CP2102 \"USB\\UART\", serial 0001, "
@@ -227,7 +232,12 @@ const char TEXT_PORTS[] =
     "$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0\n"
     "$R/dev/ttyUSB10: ch341-uart, USB 1a86:7523, USB Serial, read-write, by-id "
     "$R/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0, by-path "
-    "$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:4:1.0-port0\n";
+    "$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:4:1.0-port0\n"
+    "Latency timer above 1 ms on $R/dev/ttyUSB0 (16 ms): such an adapter holds what the slave "
+    "sends that long before passing it on, so a flash can take up to three times longer.\n"
+    "The udev rule 60-korvane.rules that comes with Korvane (/usr/lib/udev/rules.d) sets 1 ms on "
+    "FTDI adapters when they are plugged in: re-plug them, or set it now with: echo 1 | sudo tee "
+    "$R/sys/class/tty/ttyUSB0/device/latency_timer\n";
 
 TEST(SerialPorts, ListsTheMachinesPorts) {
     FakeHost host;
@@ -250,6 +260,44 @@ TEST(SerialPorts, ListsTheMachinesPorts) {
         const std::string expected = Replaced(c.expected, "$S3", c.reservedUart);
         EXPECT_EQ(run.out, Replaced(expected, "$R", host.Root())) << c.arguments;
     }
+}
+
+// FTDI adapters at 1 ms (said, no advice), at more (one advice naming them all) and with a
+// timer that reads as no number (not shown).
+TEST(SerialPorts, LatencyTimers) {
+    FakeHost host;
+    const char* timers[] = {"1", "4", "x", "255"};
+    for (int i = 0; i < 4; ++i) {
+        const std::string tty = "ttyUSB" + std::to_string(i);
+        host.UsbSerial(tty,
+                       host.Usb("1-" + std::to_string(i + 1), "0403", "6015", "FTDI", "FT230X",
+                                "S" + std::to_string(i)),
+                       "ftdi_sio");
+        host.LatencyTimer(tty, timers[i]);
+    }
+    const std::string text = Replaced(RunKorvane("ports").out, host.Root(), "$R");
+    EXPECT_EQ(text,
+              "$R/dev/ttyUSB0: ftdi_sio, USB 0403:6015, FTDI FT230X, serial S0, latency timer 1 "
+              "ms, read-write\n"
+              "$R/dev/ttyUSB1: ftdi_sio, USB 0403:6015, FTDI FT230X, serial S1, latency timer 4 "
+              "ms, read-write\n"
+              "$R/dev/ttyUSB2: ftdi_sio, USB 0403:6015, FTDI FT230X, serial S2, read-write\n"
+              "$R/dev/ttyUSB3: ftdi_sio, USB 0403:6015, FTDI FT230X, serial S3, latency timer 255 "
+              "ms, read-write\n"
+              "COM6: $R/dev/ttyS5 does not exist\n"
+              "Latency timer above 1 ms on $R/dev/ttyUSB1 (4 ms), $R/dev/ttyUSB3 (255 ms): such "
+              "an adapter holds what the slave sends that long before passing it on, so a flash "
+              "can take up to three times longer.\n"
+              "The udev rule 60-korvane.rules that comes with Korvane (/usr/lib/udev/rules.d) sets "
+              "1 ms on FTDI adapters when they are plugged in: re-plug them, or set it now with: "
+              "echo 1 | sudo tee $R/sys/class/tty/ttyUSB1/device/latency_timer "
+              "$R/sys/class/tty/ttyUSB3/device/latency_timer\n");
+    std::string timersSeen;
+    const std::string json = RunKorvane("ports --json").out;
+    for (size_t at = json.find("\"latency_timer_ms\":"); at != std::string::npos;
+         at = json.find("\"latency_timer_ms\":", at + 1))
+        timersSeen += json.substr(at + 19, json.find('}', at) - at - 19) + " ";
+    EXPECT_EQ(timersSeen, "1 4 null 255 ");
 }
 
 TEST(SerialPorts, EmptyMachineAndBadOptions) {

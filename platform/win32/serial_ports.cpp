@@ -92,6 +92,18 @@ void ReadUsbIdentity(std::string device, const std::string& sysRoot, SerialPort*
     }
 }
 
+// The latency timer of the usb-serial port a tty's device link leads to (ftdi_sio has one): a
+// whole number of milliseconds, 1 to 255 on these adapters.
+void ReadLatencyTimer(const std::string& deviceLink, SerialPort* port) {
+    const std::string file = deviceLink + "/latency_timer";
+    const std::string value = Attribute(file);
+    if (value.empty() || value.size() > 3 ||
+        value.find_first_not_of("0123456789") != std::string::npos)
+        return;
+    port->latencyTimerMs = std::atoi(value.c_str());
+    port->latencyTimerFile = file;
+}
+
 // The links in directory that lead to target (resolved), in name order.
 std::vector<std::string> LinksTo(const std::string& directory, const std::string& target) {
     std::vector<std::string> links;
@@ -175,6 +187,7 @@ std::vector<SerialPort> ListSerialPorts(bool withoutUart) {
         port.byPath = LinksTo(devRoot + "/serial/by-path", resolved);
         port.driver = DriverOf(device, sysRoot);
         ReadUsbIdentity(device, sysRoot, &port);
+        ReadLatencyTimer(deviceLink, &port);
         port.access = faccessat(AT_FDCWD, resolved.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
         PortHolder holder;
         if (FindPortHolder(resolved, &holder)) {

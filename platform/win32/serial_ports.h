@@ -19,6 +19,10 @@ struct SerialPort {
     std::string driver;              // e.g. ftdi_sio, cp210x, cdc_acm, serial8250; "" unknown
     // USB identity, "" where the kernel gives none (vid and pid as 4 lower-case hex digits).
     std::string vid, pid, manufacturer, product, serial;
+    // An FTDI adapter's latency timer: how long it holds received bytes before passing them on
+    // (ms), and the sysfs file that sets it; -1 and "" where the driver has none.
+    int latencyTimerMs = -1;
+    std::string latencyTimerFile;
     bool hasUart = true; // false for a UART port whose type is unknown: no hardware behind it
     bool access = false; // this user may open it for reading and writing
     pid_t busyPid = 0;   // a process that holds it (0: none found), and its name
