@@ -3,26 +3,28 @@
 
 #include "korvane_version.h"
 
+#include <cmath>
+
 std::string RecordJson(const FLASH_RECORD& r) {
-    JsonObject json;
-    json.Add("time", r.time)
-        .Add("host", r.host)
-        .Add("korvane", KORVANE_VERSION)
-        .Add("port", r.port)
-        .Add("port_id", r.portId)
-        .Add("target", r.target->name)
-        .Add("slave", static_cast<int64_t>(r.slave))
-        .Add("file", r.file)
-        .Add("file_bytes", r.fileBytes)
-        .Add("file_sha256", r.fileSha256)
-        .Add("start", r.start)
-        .Add("end", r.end)
-        .Add("blocks", r.blocks)
-        .Add("exchanges", r.exchanges)
-        .Add("retries", r.retries)
-        .Add("status", r.status)
-        .Add("result", r.result)
-        .Add("exit", r.exit)
-        .Add("seconds", r.seconds);
-    return json.Text();
+    Json json;
+    json["time"] = r.time;
+    json["host"] = r.host;
+    json["korvane"] = KORVANE_VERSION;
+    json["port"] = r.port;
+    json["port_id"] = JsonOrNull(r.portId);
+    json["target"] = r.target->name;
+    json["slave"] = r.slave;
+    json["file"] = r.file;
+    json["file_bytes"] = JsonOrNull(r.fileBytes);
+    json["file_sha256"] = JsonOrNull(r.fileSha256);
+    json["start"] = JsonOrNull(r.start);
+    json["end"] = JsonOrNull(r.end);
+    json["blocks"] = JsonOrNull(r.blocks);
+    json["exchanges"] = r.exchanges;
+    json["retries"] = r.retries;
+    json["status"] = JsonOrNull(r.status);
+    json["result"] = r.result;
+    json["exit"] = r.exit;
+    json["seconds"] = std::round(r.seconds * 1000) / 1000; // to the millisecond
+    return JsonText(json);
 }

@@ -18,27 +18,27 @@
 
 namespace {
 
-std::string JsonOrNull(const std::string& text) {
-    return text.empty() ? "null" : JsonString(text);
-}
-
-std::string JsonList(const std::vector<std::string>& items) {
-    std::string json = "[";
-    for (size_t i = 0; i < items.size(); ++i)
-        json += (i ? "," : "") + JsonString(items[i]);
-    return json + "]";
+// What the host does not know is null.
+Json TextOrNull(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
 }
 
 std::string JsonPort(const ce::SerialPort& port) {
-    return "{\"device\":" + JsonString(port.device) + ",\"by_id\":" + JsonList(port.byId) +
-           ",\"by_path\":" + JsonList(port.byPath) + ",\"driver\":" + JsonOrNull(port.driver) +
-           ",\"vid\":" + JsonOrNull(port.vid) + ",\"pid\":" + JsonOrNull(port.pid) +
-           ",\"manufacturer\":" + JsonOrNull(port.manufacturer) +
-           ",\"product\":" + JsonOrNull(port.product) + ",\"serial\":" + JsonOrNull(port.serial) +
-           ",\"access\":" + (port.access ? "true" : "false") +
-           ",\"busy_pid\":" + (port.busyPid > 0 ? std::to_string(port.busyPid) : "null") +
-           ",\"com6\":" + (port.com6 ? "true" : "false") + ",\"latency_timer_ms\":" +
-           (port.latencyTimerMs >= 0 ? std::to_string(port.latencyTimerMs) : "null") + "}";
+    Json json;
+    json["device"] = port.device;
+    json["by_id"] = port.byId;
+    json["by_path"] = port.byPath;
+    json["driver"] = TextOrNull(port.driver);
+    json["vid"] = TextOrNull(port.vid);
+    json["pid"] = TextOrNull(port.pid);
+    json["manufacturer"] = TextOrNull(port.manufacturer);
+    json["product"] = TextOrNull(port.product);
+    json["serial"] = TextOrNull(port.serial);
+    json["access"] = port.access;
+    json["busy_pid"] = port.busyPid > 0 ? Json(port.busyPid) : Json(nullptr);
+    json["com6"] = port.com6;
+    json["latency_timer_ms"] = port.latencyTimerMs >= 0 ? Json(port.latencyTimerMs) : Json(nullptr);
+    return JsonText(json);
 }
 
 // /dev/ttyUSB0: ftdi_sio, USB 0403:6001, FTDI FT232R USB UART, serial A1B2C3, read-write,

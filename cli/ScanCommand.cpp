@@ -26,15 +26,15 @@ struct SCAN_ANSWER {
 };
 
 std::string ScanJson(const std::vector<SCAN_ANSWER>& answers) {
-    std::string json = "[";
+    Json json = Json::array();
     for (const SCAN_ANSWER& answer : answers) {
-        JsonObject entry;
-        entry.Add("slave", static_cast<int64_t>(answer.slave))
-            .Add("target", TargetOfSlave(answer.slave)->name)
-            .Add("status", answer.status);
-        json += (json.size() > 1 ? "," : "") + entry.Text();
+        Json entry;
+        entry["slave"] = answer.slave;
+        entry["target"] = TargetOfSlave(answer.slave)->name;
+        entry["status"] = JsonOrNull(answer.status);
+        json.push_back(entry);
     }
-    return json + "]";
+    return JsonText(json);
 }
 
 } // namespace

@@ -5,67 +5,28 @@
 
 namespace ksim {
 
-void JsonLine::Key(const char* key) {
-    if (!m_fields.empty())
-        m_fields += ",";
-    m_fields += "\"";
-    m_fields += key;
-    m_fields += "\":";
-}
-
 JsonLine& JsonLine::Number(const char* key, long long value) {
-    Key(key);
-    m_fields += std::to_string(value);
+    m_fields[key] = value;
     return *this;
 }
 
 JsonLine& JsonLine::Seconds(const char* key, int64_t nanoseconds) {
-    Key(key);
-    char text[32];
-    int64_t us = nanoseconds / 1000;
-    std::snprintf(text, sizeof text, "%s%lld.%06lld", us < 0 ? "-" : "",
-                  static_cast<long long>((us < 0 ? -us : us) / 1000000),
-                  static_cast<long long>((us < 0 ? -us : us) % 1000000));
-    m_fields += text;
+    m_fields[key] = static_cast<double>(nanoseconds / 1000) / 1e6; // to the microsecond
     return *this;
 }
 
 JsonLine& JsonLine::Bool(const char* key, bool value) {
-    Key(key);
-    m_fields += value ? "true" : "false";
+    m_fields[key] = value;
     return *this;
 }
 
 JsonLine& JsonLine::String(const char* key, const std::string& value) {
-    Key(key);
-    m_fields += "\"";
-    for (unsigned char c : value) {
-        if (c == '"' || c == '\\') {
-            m_fields += '\\';
-            m_fields += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            m_fields += esc;
-        } else {
-            m_fields += static_cast<char>(c);
-        }
-    }
-    m_fields += "\"";
+    m_fields[key] = value;
     return *this;
 }
 
 JsonLine& JsonLine::Strings(const char* key, const std::vector<std::string>& values) {
-    Key(key);
-    m_fields += "[";
-    for (size_t i = 0; i < values.size(); ++i) {
-        JsonLine item;
-        item.String("x", values[i]);
-        if (i)
-            m_fields += ",";
-        m_fields += item.m_fields.substr(4); // the value without its key
-    }
-    m_fields += "]";
+    m_fields[key] = values;
     return *this;
 }
 
@@ -78,6 +39,11 @@ JsonLine& JsonLine::HexBytes(const char* key, const uint8_t* bytes, size_t count
         text += digits[bytes[i] & 15];
     }
     return String(key, text);
+}
+
+std::string JsonLine::Text() const {
+    // A request's bytes are logged in hex; text that is no UTF-8 still makes a valid line.
+    return m_fields.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 bool RequestLog::Open(const std::string& path, std::string* error) {

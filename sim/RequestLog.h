@@ -2,6 +2,8 @@
 // a test or an engineer can follow it while the simulator runs.
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -18,11 +20,10 @@ public:
     JsonLine& String(const char* key, const std::string& value);
     JsonLine& Strings(const char* key, const std::vector<std::string>& values);
     JsonLine& HexBytes(const char* key, const uint8_t* bytes, size_t count);
-    std::string Text() const { return "{" + m_fields + "}"; }
+    std::string Text() const;
 
 private:
-    void Key(const char* key);
-    std::string m_fields;
+    nlohmann::ordered_json m_fields = nlohmann::ordered_json::object();
 };
 
 class RequestLog {

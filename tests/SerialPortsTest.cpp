@@ -202,7 +202,7 @@ RunResult RunKorvane(const std::string& arguments) {
 
 const char JSON_PORTS[] =
     R"json([
-{"device":"$R/dev/ttyACM0","by_id":["$R/dev/serial/by-id/usb-Arduino__www.arduino.cc__0043_8573531-if00"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:5:1.0"],"driver":"cdc_acm","vid":"2341","pid":"0043","manufacturer":"Arduino (www.arduino.cc)","product":"Uno\u0009R3","serial":"8573531","access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null},
+{"device":"$R/dev/ttyACM0","by_id":["$R/dev/serial/by-id/usb-Arduino__www.arduino.cc__0043_8573531-if00"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:5:1.0"],"driver":"cdc_acm","vid":"2341","pid":"0043","manufacturer":"Arduino (www.arduino.cc)","product":"Uno\tR3","serial":"8573531","access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null},
 {"device":"$R/dev/ttyS0","by_id":[],"by_path":[],"driver":"serial8250","vid":null,"pid":null,"manufacturer":null,"product":null,"serial":null,"access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null},
 $S3{"device":"$R/dev/ttyUSB0","by_id":["$R/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0"],"driver":"ftdi_sio","vid":"0403","pid":"6001","manufacturer":"FTDI","product":"FT232R USB UART","serial":"A1B2C3","access":true,"busy_pid":4321,"com6":true,"latency_timer_ms":16},
 {"device":"$R/dev/ttyUSB1","by_id":["$R/dev/serial/by-id/usb-Silicon_Labs_CP2102_USB_UART_0001-if00-port0"],"by_path":["$R/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"],"driver":"cp210x","vid":"10c4","pid":"ea60","manufacturer":"Silicon Labs","product":"CP2102 \"USB\\UART\"","serial":"0001","access":true,"busy_pid":null,"com6":false,"latency_timer_ms":null},
