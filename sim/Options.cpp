@@ -233,6 +233,13 @@ bool ParseOptions(int argc, char** argv, SimOptions* o, std::string* error) {
     return true;
 }
 
+std::vector<std::string> OptionNames() {
+    std::vector<std::string> names;
+    for (const option* o = kOptions; o->name; ++o)
+        names.push_back(o->name);
+    return names;
+}
+
 const char* HelpText() {
     // The delay's default is the host's reply wait and a second, written here from the two.
     static const std::string text =

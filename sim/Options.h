@@ -5,6 +5,7 @@
 #include "sim/SlaveSet.h"
 
 #include <string>
+#include <vector>
 
 namespace ksim {
 
@@ -29,5 +30,8 @@ bool ParseOptions(int argc, char** argv, SimOptions* options, std::string* error
 
 // The text of --help.
 const char* HelpText();
+
+// The long options the parser takes, without their dashes.
+std::vector<std::string> OptionNames();
 
 } // namespace ksim

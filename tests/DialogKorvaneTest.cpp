@@ -1,5 +1,5 @@
-// The main dialog: its resource, its state at start-up, the slave-address list, the radio
-// buttons, "...", and the application object that runs it.
+// The main dialog: its texts and state at start-up, the slave-address list, the radio buttons,
+// "...", the keyboard, and the application object that runs it.
 #include "FlashRig.h"
 
 #include "app/Korvane.h"
@@ -7,6 +7,8 @@
 #include "protocol/Slaves.h"
 
 #include <gtest/gtest.h>
+
+#include <cwchar>
 
 namespace flashtest {
 namespace {
@@ -17,10 +19,22 @@ TEST(KorvaneDialog, StartUpState) {
         EXPECT_EQ(s.GetDialog()->GetCaption(), L"Korvane");
         EXPECT_TRUE(s.GetDialog()->IsCentered());
         EXPECT_EQ(s.GetText(IDC_FILENAME), L"\\Nand Store\\MCU\\Application.hex");
-        // The resource's texts, which sort into the order they are given in.
+        for (const auto& [id, text] :
+             std::vector<std::pair<WORD, std::wstring>>{{IDC_FILENAME_LABEL, L"Filename"},
+                                                        {IDC_SLAVE_ADDRESS_LABEL, L"Slave Address"},
+                                                        {IDC_FLASH, L"Flash!"},
+                                                        {IDC_BROWSE, L"..."},
+                                                        {IDC_OD, L"OD"},
+                                                        {IDC_STEPPER, L"Stepper"}})
+            EXPECT_EQ(s.GetText(id), text) << id;
+        // Every Stepper slave the update can reach, written as the operator types it, in the
+        // order of its address.
         std::vector<std::wstring> texts;
-        for (UINT i = 0; i < g_dlgKorvane.initCount; ++i)
-            texts.push_back(g_dlgKorvane.init[i].text);
+        for (BYTE address : STEPPER_SLAVE_ADDRESSES) {
+            wchar_t text[8];
+            swprintf(text, 8, L"0x%02X", address);
+            texts.push_back(text);
+        }
         EXPECT_EQ(s.GetItems(IDC_SLAVE_ADDRESS), texts);
         EXPECT_EQ(s.GetCurSel(IDC_SLAVE_ADDRESS), 0);
         EXPECT_EQ(s.GetText(IDC_SLAVE_ADDRESS), L"0x14");
