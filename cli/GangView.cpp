@@ -4,6 +4,10 @@
 CGangView::CGangView(const std::vector<std::string>& ports, bool json, bool terminal)
     : m_rows(RowsFor(ports)), m_json(json), m_terminal(terminal && !json) {
     if (m_terminal)
+        m_caps = host::ReadTerminalCaps(1);
+    m_terminal = m_terminal && !m_caps.carriageReturn.empty() && !m_caps.clearToEnd.empty() &&
+                 !m_caps.cursorUp.empty();
+    if (m_terminal)
         Draw(true);
 }
 
@@ -42,12 +46,10 @@ void CGangView::OnPortEnd(size_t /*port*/, int /*exitCode*/) {}
 void CGangView::Draw(bool first) {
     std::string text;
     char line[64];
-    if (!first && m_drawn) {
-        std::snprintf(line, sizeof line, "\033[%zuA", m_rows.size());
-        text += line;
-    }
+    if (!first && m_drawn)
+        text += Up();
     for (const GANG_ROW& row : m_rows) {
-        text += "\r\033[K" + row.label + ": " + row.text;
+        text += m_caps.carriageReturn + m_caps.clearToEnd + row.label + ": " + row.text;
         if (row.percent >= 0) {
             std::snprintf(line, sizeof line, "  %d%%", row.percent);
             text += line;
@@ -61,11 +63,16 @@ void CGangView::Draw(bool first) {
 void CGangView::Undraw() {
     if (!m_terminal || !m_drawn)
         return;
-    char up[32];
-    std::snprintf(up, sizeof up, "\033[%zuA", m_rows.size());
-    std::string text = up;
+    std::string text = Up();
     for (size_t i = 0; i < m_rows.size(); ++i)
-        text += "\r\033[K\n";
-    Out("%s%s", text.c_str(), up);
+        text += m_caps.carriageReturn + m_caps.clearToEnd + "\n";
+    Out("%s%s", text.c_str(), Up().c_str());
     m_drawn = false;
+}
+
+std::string CGangView::Up() const {
+    std::string up;
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        up += m_caps.cursorUp;
+    return up;
 }

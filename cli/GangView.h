@@ -1,8 +1,10 @@
 // What a gang shows: on a terminal one line per port, redrawn in place (port, status text,
-// percentage); elsewhere every line of every run with its port before it.
+// percentage); elsewhere, and on a terminal that cannot move up and erase lines, every line of
+// every run with its port before it.
 #pragma once
 
 #include "cli/Gang.h"
+#include "platform/host/terminal_caps.h"
 
 #include <cstdio>
 #include <string>
@@ -27,8 +29,11 @@ public:
 private:
     void Draw(bool first);
     void Undraw();
+    // Back up over the rows drawn.
+    std::string Up() const;
 
     std::vector<GANG_ROW> m_rows;
+    host::TerminalCaps m_caps;
     bool m_json;
     bool m_terminal;
     bool m_drawn = false;

@@ -2,7 +2,6 @@
 #include "cli/StationView.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -45,8 +44,9 @@ std::string Yield(const STATION_COUNTS& counts) {
 CStationView::CStationView(const std::string& target, const std::vector<std::string>& ports,
                            bool terminal)
     : m_target(target), m_rows(RowsFor(ports)), m_terminal(terminal) {
-    const char* term = std::getenv("TERM");
-    m_colour = terminal && term && *term && std::strcmp(term, "dumb") != 0;
+    if (terminal)
+        m_caps = host::ReadTerminalCaps(1);
+    m_terminal = terminal && !m_caps.clearScreen.empty();
 }
 
 void CStationView::SetImage(const std::string& file, const std::string& sha256) {
@@ -94,13 +94,12 @@ void CStationView::BoardEnded(const STATION_COUNTS& counts, bool passed) {
     m_counts = counts;
     m_phase = ENDED;
     m_lastPassed = passed;
-    if (m_terminal) {
+    if (m_terminal)
         Draw();
-        if (!passed)
-            Out("\a");
-    } else {
+    else
         Out("Board %d: %s\n", counts.boards, passed ? "PASS" : "FAIL");
-    }
+    if (!passed)
+        Out("%s", m_caps.alert.c_str());
 }
 
 void CStationView::OnLine(size_t port, const std::string& text) {
@@ -136,17 +135,19 @@ void CStationView::OnPortEnd(size_t /*port*/, int /*exitCode*/) {}
 // The whole screen, from its top, every time: what it shows is little, and an operator looks
 // at it from across the room.
 void CStationView::Draw() {
-    Out("\033[H\033[2J%s\n", Header().c_str());
+    Out("%s%s\n", m_caps.clearScreen.c_str(), Header().c_str());
     if (m_phase == FLASHING) {
         Out("Board %d: flashing\n", m_counts.boards);
     } else if (m_phase == ENDED) {
         const char* word = m_lastPassed ? "PASS" : "FAIL";
-        if (m_colour)
-            Out("%s", m_lastPassed ? "\033[1;32m" : "\033[1;31m");
+        // Empty where the terminal has no colours.
+        const std::string& colour = m_lastPassed ? m_caps.green : m_caps.red;
+        if (!colour.empty())
+            Out("%s%s", m_caps.bold.c_str(), colour.c_str());
         for (int row = 0; row < 5; ++row)
             Out("  %s\n", BigRow(word, row).c_str());
-        if (m_colour)
-            Out("\033[0m");
+        if (!colour.empty())
+            Out("%s", m_caps.plain.c_str());
         Out("\nBoard %d: %s\n", m_counts.boards, word);
     }
     if (m_phase != IDLE) {

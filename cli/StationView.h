@@ -1,10 +1,12 @@
 // The station's screen: the image in use (name and the start of its SHA-256), the running
 // counts and the yield, the board being flashed with each port's status and percentage, and
 // the last board's PASS or FAIL, large, in green or red where the terminal has colours, with
-// a bell on FAIL. Without a terminal, the same as plain lines, one per event.
+// a bell on FAIL. Without a terminal (or on one that cannot clear its screen), the same as
+// plain lines, one per event.
 #pragma once
 
 #include "cli/Gang.h"
+#include "platform/host/terminal_caps.h"
 
 #include <string>
 #include <vector>
@@ -39,7 +41,7 @@ private:
     std::string m_target;
     std::vector<GANG_ROW> m_rows;
     bool m_terminal;
-    bool m_colour;
+    host::TerminalCaps m_caps;
     std::string m_file, m_sha256;
     STATION_COUNTS m_counts;
     enum { IDLE, FLASHING, ENDED } m_phase = IDLE;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,7 +45,6 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
         close(out[1]);
         return false;
     }
-    // Everything the child needs is made before fork: it then only calls what is safe there.
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry)
         environment.push_back(*entry);
@@ -58,26 +58,33 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
         envp.push_back(&setting[0]);
     envp.push_back(nullptr);
 
-    m_pid = fork();
-    if (m_pid < 0) {
-        *error = std::strerror(errno);
-        for (int fd : {out[0], out[1], err[0], err[1]})
-            close(fd);
-        return false;
-    }
-    if (m_pid == 0) {
-        setpgid(0, 0);
-        const int none = open("/dev/null", O_RDONLY);
-        dup2(none, 0);
-        if (none > 2)
-            close(none);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
-    }
+    // The pipes' write ends become its standard output and error; every other descriptor of
+    // ours is close-on-exec and stays behind.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    // Its own process group, taken before it runs a line of its own: a Ctrl+C that comes
+    // while it starts already finds it outside the terminal's group.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    pid_t pid = -1;
+    const int failed =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
+    if (failed != 0) {
+        *error = std::strerror(failed);
+        close(out[0]);
+        close(err[0]);
+        return false;
+    }
+    m_pid = pid;
     m_out = out[0];
     m_err = err[0];
     return true;

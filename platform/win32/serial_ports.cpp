@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -116,31 +117,6 @@ std::vector<std::string> LinksTo(const std::string& directory, const std::string
     return links;
 }
 
-// ttyS2 before ttyS10: runs of digits compare by value.
-bool NaturalLess(const std::string& a, const std::string& b) {
-    size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (isdigit(static_cast<unsigned char>(a[i])) &&
-            isdigit(static_cast<unsigned char>(b[j]))) {
-            const size_t startA = i, startB = j;
-            while (i < a.size() && isdigit(static_cast<unsigned char>(a[i])))
-                ++i;
-            while (j < b.size() && isdigit(static_cast<unsigned char>(b[j])))
-                ++j;
-            const unsigned long long x = std::strtoull(a.c_str() + startA, nullptr, 10);
-            const unsigned long long y = std::strtoull(b.c_str() + startB, nullptr, 10);
-            if (x != y)
-                return x < y;
-            continue;
-        }
-        if (a[i] != b[j])
-            return a[i] < b[j];
-        ++i;
-        ++j;
-    }
-    return a.size() - i < b.size() - j;
-}
-
 } // namespace
 
 std::string ResolvedPath(const std::string& path) {
@@ -198,7 +174,8 @@ std::vector<SerialPort> ListSerialPorts(bool withoutUart) {
         ports.push_back(std::move(port));
     }
     std::sort(ports.begin(), ports.end(), [](const SerialPort& a, const SerialPort& b) {
-        return NaturalLess(a.device, b.device);
+        // ttyS2 before ttyS10: runs of digits compare by value.
+        return strverscmp(a.device.c_str(), b.device.c_str()) < 0;
     });
     return ports;
 }
