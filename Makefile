@@ -1,5 +1,5 @@
 # Korvane: the two commands that matter are `make demo` and `make test`.
-.PHONY: all deps build test test-sanitize fuzz-build fuzz-smoke fuzz bench demo install deb format clean
+.PHONY: all deps build build-with-deps test test-sanitize fuzz-build fuzz-smoke fuzz bench demo install deb format clean
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
@@ -12,14 +12,26 @@ SAN_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
 
 all: build
 
+# Installs the Debian packages that are missing (as root; otherwise says which).
 deps:
 	@scripts/install-deps
 
-build: deps
-	cmake -S . -B $(BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS)
+define configure-and-build
+cmake -S . -B $(BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build $(BUILD) -j $(JOBS)
+endef
 
-test: build
+# make and make build only build: they say which packages are missing, and install nothing.
+# (A missing library or tool then fails the configuration, or leaves its part out.)
+build:
+	@scripts/install-deps --check || true
+	$(configure-and-build)
+
+# make test and make demo set a fresh machine up: they install what is missing, then build.
+build-with-deps: deps
+	$(configure-and-build)
+
+test: build-with-deps
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitize: deps
@@ -48,7 +60,7 @@ bench: build
 	@set -e; for b in $(BUILD)/bench_*; do echo "== $$b"; $$b; done
 
 # The dialog in this terminal against korvane-sim on a pty; see scripts/demo.
-demo: build
+demo: build-with-deps
 	@scripts/demo $(BUILD)
 
 # Installs below PREFIX (and DESTDIR, when set): make install PREFIX=$$HOME/.local

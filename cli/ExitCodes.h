@@ -1,11 +1,36 @@
 // The exit status of every command, one table. A failure never exits 0.
+//
+// Each row gives the code, the constant's name (EXIT_<ID>), a short name and the meaning that
+// `korvane --help` prints. The manual page's EXIT STATUS lists the same rows (a test compares
+// them); a new code is one row here and one entry there.
 #pragma once
 
-const int EXIT_UPDATED = 0;       // every slave ended with "Update sucessfully completed"
-const int EXIT_UPDATE_FAILED = 1; // "Update failed! Error N", or any other unfinished update
-const int EXIT_USAGE = 2;         // the command line, or a record file that cannot be appended to
-const int EXIT_FILE = 3;          // the HEX file could not be opened, read or taken
-const int EXIT_PORT = 4;          // the serial port did not open
-const int EXIT_ERASE = 5;         // "Error Erasing"
-const int EXIT_PROGRAM = 6;       // "Programming error"
-const int EXIT_INTERRUPTED = 130; // SIGINT or SIGTERM
+#define KORVANE_EXIT_CODES(ROW)                                                                    \
+    ROW(0, UPDATED, "updated", "Every slave ended with \"Update sucessfully completed\".")         \
+    ROW(1, UPDATE_FAILED, "failed",                                                                \
+        "\"Update failed! Error N\": GetStatus failed, or the slave's status is not 0. "           \
+        "(scan: no slave answered; station: a board failed.)")                                     \
+    ROW(2, USAGE, "usage",                                                                         \
+        "An unknown option, no target or two, an address outside the five, no FILE, a "            \
+        "record file that cannot be appended to.")                                                 \
+    ROW(3, FILE, "file",                                                                           \
+        "The file: \"Error opening file\", \"Error reading file\", \"Checksum error\", "           \
+        "\"Address out of range\".")                                                               \
+    ROW(4, PORT, "port", "The port: \"Error opening port\".")                                      \
+    ROW(5, ERASE, "erase", "\"Error Erasing\".")                                                   \
+    ROW(6, PROGRAM, "program", "\"Programming error\".")                                           \
+    ROW(130, INTERRUPTED, "interrupted", "Interrupted by SIGINT, SIGTERM or SIGHUP.")
+
+#define KORVANE_EXIT_CONSTANT(code, id, name, meaning) inline constexpr int EXIT_##id = code;
+KORVANE_EXIT_CODES(KORVANE_EXIT_CONSTANT)
+#undef KORVANE_EXIT_CONSTANT
+
+struct EXIT_CODE {
+    int code;
+    const char* name;
+    const char* meaning;
+};
+
+#define KORVANE_EXIT_ROW(code, id, name, meaning) {code, name, meaning},
+inline constexpr EXIT_CODE EXIT_CODES[] = {KORVANE_EXIT_CODES(KORVANE_EXIT_ROW)};
+#undef KORVANE_EXIT_ROW

@@ -23,7 +23,7 @@ protected:
 
 // Flashes the options' target and file through every port at once ("" stands for COM6: as the
 // environment maps it) and returns each port's exit status, in the order given. A signal
-// (SIGINT, SIGTERM) is passed on to every run once; each then ends with its record written.
+// (SIGINT, SIGTERM, SIGHUP) is passed on to every run once; each then ends with its record written.
 std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::string>& ports,
                          IGangObserver& observer);
 

@@ -7,34 +7,61 @@ const char KORVANE_USAGE[] =
     "usage: korvane [--port DEVICE]                  the dialog\n"
     "       korvane flash (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"
     "                     [--json] [--quiet] FILE\n"
-    "       korvane station (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"
-    "                     [--wait-port] FILE\n"
+    "       korvane station (--od | --stepper LIST) [--port DEVICE]...\n"
+    "                       [--record FILE] [--wait-port] FILE\n"
     "       korvane scan [--port DEVICE] [--json]\n"
     "       korvane ports [--all] [--json]\n"
     "       korvane --version | --help\n"
     "\n"
-    "  --port DEVICE   the device behind COM6: for this run (else CE_COM6, else /dev/ttyS5)\n"
+    "  --port DEVICE   the device behind COM6: for this run\n"
+    "                  (else CE_COM6, else /dev/ttyS5)\n"
     "\n"
     "Commands:\n"
-    "  flash     flash FILE into the OD slave or the Stepper slaves given, without a screen\n"
-    "  station   flash board after board, each started by Enter or by its port appearing\n"
+    "  flash     flash FILE into the OD slave or the Stepper slaves given, no screen\n"
+    "  station   flash board after board, each started by Enter or its port appearing\n"
     "  scan      ask slave 1 and every Stepper address for its status\n"
     "  ports     list this machine's serial ports\n"
     "\n"
     "'korvane COMMAND --help' tells more of each.\n";
 
-const char EXIT_STATUS_HELP[] =
-    "Exit status:\n"
-    "  0    every slave ended with \"Update sucessfully completed\"\n"
-    "  1    \"Update failed! Error N\": GetStatus failed, or the slave's status is not 0\n"
-    "  2    usage: an unknown option, no target or two, an address outside the five, no\n"
-    "       FILE, a record file that cannot be appended to\n"
-    "  3    the file: \"Error opening file\", \"Error reading file\", \"Checksum error\",\n"
-    "       \"Address out of range\"\n"
-    "  4    the port: \"Error opening port\"\n"
-    "  5    \"Error Erasing\"\n"
-    "  6    \"Programming error\"\n"
-    "  130  interrupted by SIGINT or SIGTERM\n";
+// The exit codes as one table, each meaning wrapped to fit 80 columns beside its code and name.
+std::string ExitStatusHelp() {
+    const size_t codeWidth = 5, nameWidth = 13, lineWidth = 79;
+    const size_t indent = 2 + codeWidth + nameWidth;
+    std::string text = "Exit status:\n";
+    for (const EXIT_CODE& row : EXIT_CODES) {
+        std::string line = "  " + std::to_string(row.code);
+        line.resize(2 + codeWidth, ' ');
+        line += row.name;
+        line.resize(indent, ' ');
+        size_t column = indent;
+        const std::string meaning = row.meaning;
+        for (size_t at = 0; at < meaning.size();) {
+            size_t space = meaning.find(' ', at);
+            if (space == std::string::npos)
+                space = meaning.size();
+            const std::string word = meaning.substr(at, space - at);
+            if (column > indent && column + 1 + word.size() > lineWidth) {
+                text += line + "\n";
+                line.assign(indent, ' ');
+                column = indent;
+            }
+            if (column > indent) {
+                line += ' ';
+                ++column;
+            }
+            line += word;
+            column += word.size();
+            at = space + 1;
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+// Built once from the table, for the commands' --help.
+static const std::string s_exitStatusHelp = ExitStatusHelp();
+const char* const EXIT_STATUS_HELP = s_exitStatusHelp.c_str();
 
 const char FLASH_USAGE[] =
     "usage: korvane flash (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"

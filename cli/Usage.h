@@ -2,14 +2,17 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 extern const char KORVANE_USAGE[];
 extern const char FLASH_USAGE[];
 extern const char SCAN_USAGE[];
 extern const char STATION_USAGE[];
 extern const char PORTS_USAGE[];
-// The exit codes, for the program's and the commands' help.
-extern const char EXIT_STATUS_HELP[];
+// The exit codes, printed from the one table in ExitCodes.h, for the program's and the
+// commands' help.
+std::string ExitStatusHelp();
+extern const char* const EXIT_STATUS_HELP;
 
 // "korvane: <what>" and the hint to --help, on standard error; returns EXIT_USAGE.
 int UsageError(const char* command, const char* what);

@@ -43,11 +43,12 @@ install(FILES packaging/korvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/app
 install(FILES packaging/korvane.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${KORVANE_ICON_PNG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
-install(FILES README.md docs/record.md packaging/copyright
-              ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+install(FILES README.md packaging/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# The README's picture, where its link finds it.
-install(FILES docs/korvane-window.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+# Every document of docs/ and the window's picture, in docs/ beside the README, where its links
+# (and the manual pages) find them.
+file(GLOB KORVANE_DOCS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${KORVANE_DOCS} docs/korvane-window.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 # The udev rule that sets serial adapters up (latency timer, ModemManager, group dialout). A
 # path below the prefix rather than CMAKE_INSTALL_LIBDIR (lib/<triplet> on Debian): the package
