@@ -83,6 +83,7 @@ JsonLine& JsonLine::HexBytes(const char* key, const uint8_t* bytes, size_t count
 bool RequestLog::Open(const std::string& path, std::string* error) {
     if (path.empty())
         return true;
+    m_name = path == "-" ? "standard error" : path;
     if (path == "-") {
         m_file = stderr;
         return true;
@@ -103,11 +104,14 @@ RequestLog::~RequestLog() {
 
 void RequestLog::Write(const JsonLine& line) {
     m_last = line.Text();
-    if (!m_file)
+    if (!m_file || Failed())
         return;
-    std::fputs(m_last.c_str(), m_file);
-    std::fputc('\n', m_file);
-    std::fflush(m_file);
+    errno = 0;
+    const bool written = std::fputs(m_last.c_str(), m_file) >= 0 &&
+                         std::fputc('\n', m_file) != EOF && std::fflush(m_file) == 0;
+    if (!written)
+        m_error = "cannot write the log " + m_name + ": " +
+                  (errno ? std::strerror(errno) : "write failed");
 }
 
 } // namespace ksim
