@@ -239,18 +239,22 @@ TEST(SimLine, ALogItCannotWriteEndsIt) {
     struct Case {
         std::string shell;
         std::string log;
+        Bytes requests;
         std::string message;
     };
     const Case cases[] = {
         // The first line already fails.
-        {"", "/dev/full", "korvane-sim: cannot write the log /dev/full: No space left on device\n"},
+        {"",
+         "/dev/full",
+         {},
+         "korvane-sim: cannot write the log /dev/full: No space left on device\n"},
         // Room for 512 bytes: the first line and a few requests, not twenty.
-        {"trap '' XFSZ; ulimit -f 1; exec ", dir + "/sim.log",
+        {"trap '' XFSZ; ulimit -f 1; exec ", dir + "/sim.log", resets,
          "korvane-sim: cannot write the log " + dir + "/sim.log: File too large\n"},
     };
     for (const Case& c : cases) {
         std::string out;
-        EXPECT_EQ(RunBare({"--log", c.log}, &out, c.shell, resets), 1) << out;
+        EXPECT_EQ(RunBare({"--log", c.log}, &out, c.shell, c.requests), 1) << out;
         EXPECT_EQ(out.substr(out.find('\n') + 1), c.message);
     }
     std::system(("rm -rf '" + dir + "'").c_str());
