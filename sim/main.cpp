@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     end.Number("late_max_us", late.maxNs / 1000);
     log.Write(end);
 
-    int status = 0;
+    int status = log.Failed() ? Fail(log.Error()) : 0;
     if (!options.hexDir.empty()) {
         std::vector<std::string> written;
         if (!ksim::WriteHexDumps(options.hexDir, simulator.GetStation().Slaves(), &written, &error))
