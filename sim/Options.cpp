@@ -264,7 +264,8 @@ Line:
   --exit-on-close      exit (writing the dumps) when the host closes the pty
 
 Output:
-  --log PATH           log every request as one JSON object a line ("-": standard error)
+  --log PATH           log every request as one JSON object a line ("-": standard error);
+                       a line that cannot be written ends the simulator with status 1
   --hex-dir DIR        at exit write DIR/slave-XX.hex (XX the address in hex) for every slave
                        that was erased or programmed: its programmed memory as Intel HEX,
                        addressed in the slave's unit (bytes for OD, words for Stepper)

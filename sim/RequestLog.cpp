@@ -49,6 +49,7 @@ std::string JsonLine::Text() const {
 bool RequestLog::Open(const std::string& path, std::string* error) {
     if (path.empty())
         return true;
+    m_name = path == "-" ? "standard error" : path;
     if (path == "-") {
         m_file = stderr;
         return true;
@@ -69,11 +70,14 @@ RequestLog::~RequestLog() {
 
 void RequestLog::Write(const JsonLine& line) {
     m_last = line.Text();
-    if (!m_file)
+    if (!m_file || Failed())
         return;
-    std::fputs(m_last.c_str(), m_file);
-    std::fputc('\n', m_file);
-    std::fflush(m_file);
+    errno = 0;
+    const bool written = std::fputs(m_last.c_str(), m_file) >= 0 &&
+                         std::fputc('\n', m_file) != EOF && std::fflush(m_file) == 0;
+    if (!written)
+        m_error = "cannot write the log " + m_name + ": " +
+                  (errno ? std::strerror(errno) : "write failed");
 }
 
 } // namespace ksim

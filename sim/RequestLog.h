@@ -32,13 +32,20 @@ public:
     bool Open(const std::string& path, std::string* error);
     ~RequestLog();
 
+    // A line that cannot be written whole ends the log: nothing more is written, and Error()
+    // says why. A log with lines missing would tell a test that they never came, so the
+    // simulator ends rather than run on without it.
     void Write(const JsonLine& line);
+    bool Failed() const { return !m_error.empty(); }
+    const std::string& Error() const { return m_error; }
     // The last line written, for tests of the library.
     const std::string& LastLine() const { return m_last; }
 
 private:
     FILE* m_file = nullptr;
     bool m_own = false;
+    std::string m_name;
+    std::string m_error;
     std::string m_last;
 };
 

@@ -16,8 +16,8 @@ const size_t kBabbleChunk = 256;
 } // namespace
 
 Simulator::Simulator(const SimOptions& options, Line& line, RequestLog& log, int stopFd)
-    : m_options(options), m_line(line), m_stopFd(stopFd), m_start(std::chrono::steady_clock::now()),
-      m_pace(options.baud),
+    : m_options(options), m_line(line), m_log(log), m_stopFd(stopFd),
+      m_start(std::chrono::steady_clock::now()), m_pace(options.baud),
       // Babble is paced even without a baud, at the line's 115200, so it cannot spin.
       m_byteNs(LinePace(options.baud ? options.baud : 115200).Offset(1)),
       m_deframer(int64_t(options.frameGapMs) * kMs),
@@ -154,6 +154,9 @@ std::string Simulator::Run() {
             else
                 m_blocked = !WriteDue(now);
         }
+
+        if (m_log.Failed())
+            return "the log failed";
 
         // Sleep until the next thing to do: a byte due, a frame to cut off, input, a signal.
         int64_t deadline = std::min(m_outbox.NextDeadline(), m_deframer.NextDeadline());

@@ -19,7 +19,7 @@ public:
     // `stopFd` becomes readable when the simulator is to stop (a signal's self-pipe).
     Simulator(const SimOptions& options, Line& line, RequestLog& log, int stopFd);
 
-    // Runs until told to stop; returns why it stopped.
+    // Runs until told to stop, or until the log cannot be written; returns why it stopped.
     std::string Run();
 
     Station& GetStation() { return m_station; }
@@ -43,6 +43,7 @@ private:
 
     SimOptions m_options;
     Line& m_line;
+    const RequestLog& m_log;
     int m_stopFd;
     std::chrono::steady_clock::time_point m_start;
     LinePace m_pace;

@@ -85,8 +85,12 @@ int main(int argc, char** argv) {
     start.Seconds("t", 0).String("event", "start").String("line", line->Path());
     start.Number("seed", static_cast<long long>(options.faults.seed)).Number("baud", options.baud);
     log.Write(start);
+    if (log.Failed())
+        return Fail(log.Error());
 
     std::string why = simulator.Run();
+    if (log.Failed())
+        return Fail(log.Error());
 
     ksim::JsonLine end;
     end.Seconds("t", simulator.Now()).String("event", "exit").String("why", why);
@@ -98,7 +102,7 @@ int main(int argc, char** argv) {
     end.Number("late_max_us", late.maxNs / 1000);
     log.Write(end);
 
-    int status = 0;
+    int status = log.Failed() ? Fail(log.Error()) : 0;
     if (!options.hexDir.empty()) {
         std::vector<std::string> written;
         if (!ksim::WriteHexDumps(options.hexDir, simulator.GetStation().Slaves(), &written, &error))

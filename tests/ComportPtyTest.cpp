@@ -1,16 +1,22 @@
 // CComPort over a real pty with the real clock: time-outs kept to the millisecond, bytes that
-// arrive during a wait, writes that reach the peer, and a drain that costs one system call
-// when there is nothing to drain.
+// arrive during a wait, writes that reach the peer, a drain that costs one system call when
+// there is nothing to drain, and a close that keeps what was written last.
 #include "link/Comport.h"
+#include "protocol/ResultCodes.h"
+#include "protocol/SlaveProtocol.h"
 #include "ce_clock.h"
 #include "ce_device.h"
 #include "ce_output.h"
 #include "ComportSupport.h"
+#include "WireSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -146,8 +152,8 @@ TEST(ComportPtyVirtual, ReadBufferFullAt1023Bytes) {
 }
 
 // A peer that reads nothing fills the pty; the write runs out of time part-way. That is a
-// failure with the debugger message, and the close that follows throws the unsent bytes away
-// rather than waiting for them.
+// failure with the debugger message. The close that follows neither waits for the peer nor
+// throws away what the pty took: the peer still reads every byte written.
 TEST(ComportPtyVirtual, ShortWriteFailsAndCloseDoesNotWait) {
     Pty pty;
     PortMapping mapping(6, pty.Path());
@@ -158,14 +164,41 @@ TEST(ComportPtyVirtual, ShortWriteFailsAndCloseDoesNotWait) {
     const std::vector<BYTE> block(1 << 20, 0x55);
     EXPECT_FALSE(port.Write(block.data(), static_cast<int>(block.size())));
     const std::wstring message = output.Debug();
-    EXPECT_EQ(message.rfind(L"WriteFile() time out? expected: 1048576 bytes. Wrote ", 0), 0u)
-        << std::string(message.begin(), message.end());
-    EXPECT_NE(message, L"WriteFile() time out? expected: 1048576 bytes. Wrote 1048576!");
+    const std::wstring start = L"WriteFile() time out? expected: 1048576 bytes. Wrote ";
+    ASSERT_EQ(message.rfind(start, 0), 0u) << std::string(message.begin(), message.end());
+    const size_t wrote = std::wcstoul(message.c_str() + start.size(), nullptr, 10);
+    EXPECT_GT(wrote, 0u);
+    EXPECT_LT(wrote, 1048576u);
     // 1 MiB at 115200 baud is 91 s on the line, plus 300 ms.
     EXPECT_EQ(clock.NowMs(), 1048576ull * 10 * 1000 / 115200 + 300);
-    const auto start = Clock::now();
+    const auto closing = Clock::now();
     EXPECT_TRUE(port.Close());
-    EXPECT_LT(MsSince(start), 1000.0); // a close that waited for the drain would take 91 s
+    EXPECT_LT(MsSince(closing), 1000.0); // a close that waited for the drain would take 91 s
+    EXPECT_EQ(pty.Receive().size(), wrote);
+}
+
+// The Reset that starts the slave's new firmware is the program's last request, and the port
+// is closed by the exit (the handle table's), not by the program. A peer that reads it only
+// after that (20 ms late, and not before the program has gone) must still get it, every time.
+TEST(ComportPtyExit, ResetJustBeforeTheExitArrives) {
+    Pty pty;
+    PortMapping mapping(6, pty.Path());
+    const wire::Bytes reset = wire::Frame({0x14, 0x13, 0x02, 0x00, 0x02, 0x01, 0x00});
+    int arrived = 0;
+    for (int run = 0; run < 50; ++run) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            CSlaveProtocol* protocol = CSlaveProtocol::GetProtocol();
+            std::exit(protocol && protocol->Reset(0x14) == ERR_OK ? 0 : 1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run;
+        arrived += pty.Receive() == reset ? 1 : 0;
+    }
+    EXPECT_EQ(arrived, 50);
 }
 
 // The peer has gone (the master end closed): reads report the failure instead of waiting.

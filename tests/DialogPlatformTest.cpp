@@ -6,8 +6,11 @@
 #include "platform/ui/ScriptedBackEnd.h"
 #include "platform/ui/UiLayout.h"
 
+#include "tests/support/Files.h"
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -266,6 +269,35 @@ TEST(WideFileOpen, DevicePathsMapBelowCeRoot) {
     std::remove((root + "/Nand Store/app.hex").c_str());
     rmdir((root + "/Nand Store").c_str());
     rmdir(root.c_str());
+}
+
+// Only a regular file opens, whatever the mode; the others are refused at once, with the
+// reason in errno, and a FIFO nobody writes to or reads from never holds the open.
+TEST(WideFileOpen, OpensRegularFilesOnly) {
+    const std::string dir = testsupport::MakeTempDir("korvane-wfopen");
+    ASSERT_FALSE(dir.empty());
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    std::ofstream(dir + "/file") << "x";
+    struct Case {
+        std::string path;
+        const wchar_t* mode;
+        int error; // 0: it opens
+    };
+    const Case cases[] = {
+        {dir, L"r", EISDIR},           {dir + "/fifo", L"r", EINVAL}, {dir + "/fifo", L"a", ENXIO},
+        {"/dev/null", L"w", EINVAL},   {dir + "/file", L"rb", 0},     {dir + "/file", L"a", 0},
+        {dir + "/none", L"r", ENOENT}, {dir + "/new", L"w", 0},
+    };
+    for (const Case& c : cases) {
+        errno = 0;
+        FILE* f = _wfopen(std::wstring(c.path.begin(), c.path.end()).c_str(), c.mode);
+        EXPECT_EQ(f != nullptr, c.error == 0) << c.path;
+        EXPECT_EQ(f ? 0 : errno, c.error) << c.path;
+        if (f)
+            std::fclose(f);
+    }
+    EXPECT_EQ(testsupport::Slurp(dir + "/file"), "x");
+    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 } // namespace

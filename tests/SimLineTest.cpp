@@ -3,11 +3,13 @@
 #include "SimHarness.h"
 #include "korvane_version.h"
 #include "sim/Options.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <set>
@@ -22,6 +24,7 @@ using namespace simtest;
 namespace {
 
 const Bytes kStatusOd = {0x7E, 0x01, 0x13, 0x02, 0x00, 0x02, 0x02, 0x00, 0xE8, 0xCD, 0x7E};
+const Bytes kResetStepper = {0x7E, 0x14, 0x13, 0x02, 0x00, 0x02, 0x01, 0x00, 0xEA, 0xA2, 0x7E};
 
 // Arrival times of the first and the last byte of the next reply, and its size.
 struct Arrival {
@@ -54,16 +57,28 @@ Arrival Receive(Sim& sim, int ms) {
 }
 
 // korvane-sim with these arguments: its exit status and what it wrote to standard error.
-int RunBare(const std::vector<std::string>& args, std::string* out) {
-    std::string command = KORVANE_BINARY_DIR "/korvane-sim";
+// `shell` comes first, for sh: limits, say, ending in exec. With `requests`, these are written
+// to the simulator's pty once it has printed its path. A simulator that does not end within
+// 20 s is stopped, and its status is then 124.
+int RunBare(const std::vector<std::string>& args, std::string* out, const std::string& shell = "",
+            const Bytes& requests = {}) {
+    std::string command = shell + "timeout 20 " KORVANE_BINARY_DIR "/korvane-sim";
     for (const std::string& a : args)
         command += " '" + a + "'";
     FILE* pipe = popen((command + " 2>&1 </dev/null").c_str(), "r");
+    int host = -1;
     char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out->append(buffer, n);
+    while (std::fgets(buffer, sizeof buffer, pipe)) {
+        *out += buffer;
+        if (!requests.empty() && host < 0 && out->back() == '\n') {
+            host = open(out->substr(0, out->size() - 1).c_str(), O_RDWR | O_NOCTTY);
+            EXPECT_GE(host, 0) << *out;
+            EXPECT_EQ(write(host, requests.data(), requests.size()), ssize_t(requests.size()));
+        }
+    }
     int status = pclose(pipe);
+    if (host >= 0)
+        close(host);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -221,6 +236,38 @@ TEST(SimLine, RefusesBadOptionsAndDocumentsEveryOption) {
     std::string version;
     ASSERT_EQ(RunBare({"--version"}, &version), 0);
     EXPECT_EQ(version, std::string("korvane-sim ") + KORVANE_VERSION + "\n");
+}
+
+// A log line that cannot be written ends the simulator with status 1 and says why: a log with
+// lines missing would tell a test that requests never came.
+TEST(SimLine, ALogItCannotWriteEndsIt) {
+    const std::string dir = testsupport::MakeTempDir("korvane-simlog");
+    ASSERT_FALSE(dir.empty());
+    Bytes resets;
+    for (int i = 0; i < 20; ++i)
+        resets.insert(resets.end(), kResetStepper.begin(), kResetStepper.end());
+    struct Case {
+        std::string shell;
+        std::string log;
+        Bytes requests;
+        std::string message;
+    };
+    const Case cases[] = {
+        // The first line already fails.
+        {"",
+         "/dev/full",
+         {},
+         "korvane-sim: cannot write the log /dev/full: No space left on device\n"},
+        // Room for 512 bytes: the first line and a few requests, not twenty.
+        {"trap '' XFSZ; ulimit -f 1; exec ", dir + "/sim.log", resets,
+         "korvane-sim: cannot write the log " + dir + "/sim.log: File too large\n"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        EXPECT_EQ(RunBare({"--log", c.log}, &out, c.shell, c.requests), 1) << out;
+        EXPECT_EQ(out.substr(out.find('\n') + 1), c.message);
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST(SimLine, StandsInForABoardOnAGivenSerialDevice) {

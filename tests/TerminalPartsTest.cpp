@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
@@ -112,6 +113,9 @@ TEST(TerminalLog, TakesConsoleAndDebuggerOutput) {
     }
     EXPECT_TRUE(before.Console().empty());
     EXPECT_TRUE(before.Debug().empty());
+    struct stat status = {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
     const std::string text = Slurp(path);
     const std::regex stamp("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
     EXPECT_TRUE(std::regex_search(text, std::regex("\\.\\d{3} Error SetupComm\n"))) << text;
@@ -125,15 +129,50 @@ TEST(TerminalLog, TakesConsoleAndDebuggerOutput) {
     EXPECT_EQ(before.Console(), "after\n");
 }
 
-TEST(TerminalLog, UnwritableLogDropsOutputAndSaysWhy) {
-    ce::ScopedOutputCapture before;
-    {
-        CTerminalLog log("/proc/korvane/no.log");
-        EXPECT_FALSE(log.IsOpen());
-        EXPECT_NE(log.Error().find("/proc/korvane/no.log"), std::string::npos) << log.Error();
-        _cprintf("lost\n");
+// A log that cannot be had drops the output (never onto the screen) and says why; what lies
+// under the log's name is left as it was.
+TEST(TerminalLog, RefusesAnythingButTheUsersOwnFile) {
+    TempFolder temp;
+    const std::string log = temp.Path() + "/korvane.log";
+    const std::string target = temp.Path() + "/target";
+    struct Case {
+        const char* name;
+        std::string path;
+        std::function<void()> make;
+        std::string error;
+        std::string kept = ""; // a file that must keep its "theirs\n"
+    };
+    const Case cases[] = {
+        {"no folder", "", [] {}, "no folder for the log"},
+        {"unwritable", "/proc/korvane/no.log", [] {}, "cannot open the log /proc/korvane/no.log"},
+        {"symbolic link", log, [&] { (void)!symlink(target.c_str(), log.c_str()); },
+         "the log " + log + " is a symbolic link, not followed", target},
+        {"another user's", log,
+         [&] {
+             std::ofstream(log) << "theirs\n";
+             (void)!chown(log.c_str(), 65534, 65534);
+         },
+         "the log " + log + " belongs to user 65534, not to this one", log},
+        {"FIFO", log, [&] { mkfifo(log.c_str(), 0600); }, "cannot open the log " + log},
+    };
+    for (const Case& c : cases) {
+        if (std::string(c.name) == "another user's" && geteuid() != 0)
+            continue; // only root can give a file away
+        std::ofstream(target) << "theirs\n";
+        unlink(log.c_str());
+        c.make();
+        ce::ScopedOutputCapture before;
+        {
+            CTerminalLog terminalLog(c.path);
+            EXPECT_FALSE(terminalLog.IsOpen()) << c.name;
+            EXPECT_EQ(terminalLog.Error().rfind(c.error, 0), 0u) << terminalLog.Error();
+            _cprintf("lost\n");
+        }
+        EXPECT_TRUE(before.Console().empty()) << c.name << ": never onto the screen";
+        if (!c.kept.empty()) {
+            EXPECT_EQ(Slurp(c.kept), "theirs\n") << c.name;
+        }
     }
-    EXPECT_TRUE(before.Console().empty()) << "never onto the screen";
 }
 
 TEST(TerminalLog, PathFromTheEnvironment) {
@@ -141,26 +180,29 @@ TEST(TerminalLog, PathFromTheEnvironment) {
         const char* log;
         const char* state;
         const char* home;
+        const char* runtime;
         std::string path;
     };
     const Case cases[] = {
-        {"/x/k.log", "/s", "/h", "/x/k.log"},
-        {nullptr, "/s", "/h", "/s/korvane/korvane.log"},
-        {nullptr, nullptr, "/h", "/h/.local/state/korvane/korvane.log"},
-        {nullptr, "relative", "/h", "/h/.local/state/korvane/korvane.log"},
-        {nullptr, nullptr, nullptr, "/tmp/korvane-" + std::to_string(getuid()) + ".log"},
+        {"/x/k.log", "/s", "/h", "/r", "/x/k.log"},
+        {nullptr, "/s", "/h", "/r", "/s/korvane/korvane.log"},
+        {nullptr, nullptr, "/h", "/r", "/h/.local/state/korvane/korvane.log"},
+        {nullptr, "relative", "/h", "/r", "/h/.local/state/korvane/korvane.log"},
+        {nullptr, nullptr, nullptr, "/r", "/r/korvane.log"},
+        {nullptr, nullptr, "relative", "relative", ""},
+        {nullptr, nullptr, nullptr, nullptr, ""},
     };
-    const char* names[] = {"KORVANE_LOG", "XDG_STATE_HOME", "HOME"};
-    std::string saved[3];
-    bool had[3];
-    for (int i = 0; i < 3; ++i) {
+    const char* names[] = {"KORVANE_LOG", "XDG_STATE_HOME", "HOME", "XDG_RUNTIME_DIR"};
+    std::string saved[4];
+    bool had[4];
+    for (int i = 0; i < 4; ++i) {
         const char* value = std::getenv(names[i]);
         had[i] = value != nullptr;
         saved[i] = value ? value : "";
     }
     for (const Case& c : cases) {
-        const char* values[] = {c.log, c.state, c.home};
-        for (int i = 0; i < 3; ++i) {
+        const char* values[] = {c.log, c.state, c.home, c.runtime};
+        for (int i = 0; i < 4; ++i) {
             if (values[i])
                 setenv(names[i], values[i], 1);
             else
@@ -168,7 +210,7 @@ TEST(TerminalLog, PathFromTheEnvironment) {
         }
         EXPECT_EQ(TermLogPath(), c.path);
     }
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         if (had[i])
             setenv(names[i], saved[i].c_str(), 1);
         else

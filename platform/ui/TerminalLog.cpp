@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -42,15 +43,17 @@ std::string TermLogPath() {
     const char* home = std::getenv("HOME");
     if (home && *home == '/')
         return std::string(home) + "/.local/state/korvane/korvane.log";
-    return "/tmp/korvane-" + std::to_string(getuid()) + ".log";
+    // The session's own folder, never a shared one such as /tmp, where another user could
+    // have put a file or a link under the name first.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime == '/')
+        return std::string(runtime) + "/korvane.log";
+    return "";
 }
 
 CTerminalLog::CTerminalLog(const std::string& path) : m_path(path) {
-    MakeParents(path);
-    m_pFile = std::fopen(path.c_str(), "a");
-    if (!m_pFile)
-        m_error = "cannot open the log " + path + ": " + std::strerror(errno);
-    else
+    m_pFile = Open(path, &m_error);
+    if (m_pFile)
         Write("korvane started, process " + std::to_string(getpid()) + "\n");
     m_previousConsole = ce::SetConsoleSink([this](const std::string& text) { Write(text); });
     m_previousDebug = ce::SetDebugSink([this](const std::wstring& text) {
@@ -59,6 +62,42 @@ CTerminalLog::CTerminalLog(const std::string& path) : m_path(path) {
             line += '\n';
         Write(line);
     });
+}
+
+// The log is the user's own regular file, or none: a link put under its name is not followed
+// (it could point at any file the user may write), and a file of another user is not written.
+// Neither the open nor the file's first use can wait (a FIFO under the name is refused). An
+// older log that others could read is made private.
+FILE* CTerminalLog::Open(const std::string& path, std::string* error) {
+    if (path.empty()) {
+        *error = "no folder for the log (none of KORVANE_LOG, XDG_STATE_HOME, HOME and "
+                 "XDG_RUNTIME_DIR is set)";
+        return nullptr;
+    }
+    MakeParents(path);
+    const int fd =
+        open(path.c_str(),
+             O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *error = errno == ELOOP ? "the log " + path + " is a symbolic link, not followed"
+                                : "cannot open the log " + path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    struct stat status = {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        *error = "the log " + path + " is not a regular file";
+    else if (status.st_uid != geteuid())
+        *error = "the log " + path + " belongs to user " + std::to_string(status.st_uid) +
+                 ", not to this one";
+    else if (fcntl(fd, F_SETFL, O_APPEND) != 0 || fchmod(fd, 0600) != 0)
+        *error = "cannot open the log " + path + ": " + std::strerror(errno);
+    FILE* file = error->empty() ? fdopen(fd, "a") : nullptr;
+    if (!file) {
+        if (error->empty())
+            *error = "cannot open the log " + path + ": " + std::strerror(errno);
+        close(fd);
+    }
+    return file;
 }
 
 CTerminalLog::~CTerminalLog() {

@@ -3,6 +3,7 @@
 #include "ce_clock.h"
 #include "exclusive_ports.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -96,13 +97,11 @@ TermiosDevice::~TermiosDevice() {
     Close();
 }
 
-// Unsent output is thrown away first: a close never waits for a drain (a peer that does not
-// read, or a held CTS, could otherwise keep close() waiting for 30 s).
 void TermiosDevice::Close() {
     if (m_fd < 0)
         return;
     if (m_terminal) {
-        tcflush(m_fd, TCIOFLUSH);
+        LetOutputLeave();
         if (m_exclusive)
             ioctl(m_fd, TIOCNXCL);
     }
@@ -111,6 +110,29 @@ void TermiosDevice::Close() {
     ForgetExclusive(m_fd);
     ::close(m_fd);
     m_fd = -1;
+}
+
+// What was written before a close is the caller's last word (a Reset just before the program
+// ends), so it is let out first; but only for as long as it needs on the wire plus 100 ms, on
+// the real clock, since a held CTS or a peer that does not read would otherwise keep close()
+// for the kernel's 30 s. What is still queued then is thrown away. A pty's output queue always
+// reads empty (its bytes already wait in the peer's input), and a flush there would throw away
+// what the peer has not read yet: nothing is flushed when the queue reads empty.
+void TermiosDevice::LetOutputLeave() {
+    int queued = 0;
+    if (ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
+        return;
+    const uint64_t baud = m_baudRate ? m_baudRate : 9600;
+    const uint64_t boundUs = uint64_t(queued) * m_bitsPerByte * 1000000 / baud + 100000;
+    const uint64_t deadlineUs = RealClock().NowUs() + boundUs;
+    for (uint64_t nowUs = RealClock().NowUs(); queued > 0 && nowUs < deadlineUs;
+         nowUs = RealClock().NowUs()) {
+        RealClock().SleepUntilUs(std::min(nowUs + 1000, deadlineUs));
+        if (ioctl(m_fd, TIOCOUTQ, &queued) != 0)
+            return;
+    }
+    if (queued > 0)
+        tcflush(m_fd, TCOFLUSH);
 }
 
 // FTDI and other USB adapters hold received bytes up to 16 ms unless asked for low latency,

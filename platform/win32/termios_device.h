@@ -38,6 +38,7 @@ private:
     TermiosDevice(int fd, bool terminal, bool exclusive);
     bool Wait(short events, uint64_t deadlineUs);
     void AskLowLatency();
+    void LetOutputLeave();
     BOOL NotTerminal(DWORD* error) const;
 
     int m_fd;
