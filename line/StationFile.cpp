@@ -23,10 +23,9 @@ Verdict Refuse(const std::string& what) {
 // Takes a string value into *out; an error line otherwise.
 std::string TakeString(const std::string& file, const toml::node& node, const std::string& key,
                        std::string* out) {
-    const std::optional<std::string> value = node.value<std::string>();
-    if (!node.is_string() || !value)
+    if (!node.is_string())
         return Place(file, node.source()) + key + " must be a string";
-    *out = *value;
+    *out = node.value<std::string>().value_or("");
     return "";
 }
 
