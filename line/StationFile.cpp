@@ -66,7 +66,7 @@ std::string TakeSettings(const std::string& file, const toml::table& table,
 } // namespace
 
 std::string ChooseStationFile(const std::string& systemFile, const char* variableValue) {
-    if (host::PathExists(systemFile))
+    if (host::NameExists(systemFile))
         return systemFile;
     if (variableValue != nullptr && variableValue[0] != '\0')
         return variableValue;

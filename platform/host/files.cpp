@@ -79,7 +79,7 @@ bool FolderFacts(const std::string& path, FileFacts* facts, std::string* error) 
     return true;
 }
 
-bool PathExists(const std::string& path) {
+bool NameExists(const std::string& path) {
     struct stat status;
     return lstat(path.c_str(), &status) == 0;
 }

@@ -31,7 +31,7 @@ ReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::string* 
 bool FolderFacts(const std::string& path, FileFacts* facts, std::string* error);
 
 // Whether anything stands at path, a dangling link included.
-bool PathExists(const std::string& path);
+bool NameExists(const std::string& path);
 
 // The user the program runs as (its effective user id).
 unsigned CurrentUser();
