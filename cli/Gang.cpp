@@ -2,7 +2,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/GangProtocol.h"
 
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 #include "platform/host/child.h"
 
 #include <csignal>
@@ -75,7 +75,7 @@ template <typename Handle> void TakeLines(std::string* pending, bool all, Handle
 
 std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::string>& ports,
                          IGangObserver& observer) {
-    ce::CatchInterrupts();
+    host::CatchInterrupts();
     const std::string self = host::SelfPath();
     const std::string childSetting = std::string(GANG_CHILD_VARIABLE) + "=1";
     std::vector<std::unique_ptr<GANG_RUN>> runs;
@@ -97,8 +97,8 @@ std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::st
         if (!open)
             break;
         std::vector<bool> ready;
-        host::WaitReadable(fds, passedOn ? -1 : ce::InterruptFd(), -1, &ready);
-        if (ce::InterruptSignal() && !passedOn) {
+        host::WaitReadable(fds, passedOn ? -1 : host::InterruptFd(), -1, &ready);
+        if (host::InterruptSignal() && !passedOn) {
             for (const auto& run : runs)
                 run->process.Signal(SIGINT);
             passedOn = true;
@@ -130,7 +130,7 @@ std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::st
 }
 
 int GangExitCode(const std::vector<int>& codes) {
-    if (ce::InterruptSignal())
+    if (host::InterruptSignal())
         return EXIT_INTERRUPTED;
     for (int code : codes) {
         if (code != EXIT_UPDATED)

@@ -9,9 +9,9 @@
 #include "afxstr.h"
 #include "app/KorvaneRes.h"
 #include "app/resource.h"
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 #include "ce_namespace.h"
-#include "serial_ports.h"
+#include "platform/host/serial_ports.h"
 #include "platform/host/host.h"
 #include "platform/ui/HeadlessBackEnd.h"
 #include "protocol/FrameTransport.h"
@@ -83,7 +83,7 @@ public:
     explicit CShowRelay(IFlashObserver& observer) : m_observer(observer) {}
 
     void OnControlShown(const CUiControl& control) override {
-        if (ce::InterruptSignal())
+        if (host::InterruptSignal())
             return; // what an interrupted update shows is no news
         if (control.GetId() == IDC_STATUS && control.GetText() != m_status) {
             m_status = control.GetText();
@@ -94,7 +94,7 @@ public:
         }
     }
     void OnMessageBoxShown(const std::wstring& text, UINT /*nType*/) override {
-        if (!ce::InterruptSignal())
+        if (!host::InterruptSignal())
             m_observer.OnShown(text);
     }
 
@@ -109,7 +109,7 @@ private:
 } // namespace
 
 int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
-    ce::CatchInterrupts();
+    host::CatchInterrupts();
     // The file is read once, before anything is sent; every slave gets these bytes.
     CFlashImage image;
     std::string why;
@@ -125,7 +125,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
         dialog.Click(RadioButtonOf(dialog, *options.target));
         dialog.Type(IDC_FILENAME, CString(image.DialogPath().c_str()).GetString());
         for (uint8_t slave : options.slaves) {
-            if (ce::InterruptSignal())
+            if (host::InterruptSignal())
                 break;
             FLASH_RECORD record;
             record.time = host::UtcNowIso8601();
@@ -160,7 +160,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
             record.retries = after.dwRetries - before.dwRetries;
 
             const std::wstring status = dialog.FindControl(IDC_STATUS)->GetText();
-            if (ce::InterruptSignal()) {
+            if (host::InterruptSignal()) {
                 record.result = "interrupted";
                 record.exit = EXIT_INTERRUPTED;
             } else {
@@ -177,7 +177,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
     });
     AfxWinMain(&g_korvaneModule, nullptr, nullptr, SW_SHOW);
     ReleaseProtocolStack();
-    if (ce::InterruptSignal())
+    if (host::InterruptSignal())
         return EXIT_INTERRUPTED;
     return firstFailure;
 }

@@ -8,7 +8,7 @@
 #include "cli/Usage.h"
 
 #include "ce_namespace.h"
-#include "serial_ports.h"
+#include "platform/host/serial_ports.h"
 
 #include <cstdio>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include "cli/StationView.h"
 #include "cli/Usage.h"
 
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 #include "ce_namespace.h"
 #include "platform/host/child.h"
 #include "platform/host/host.h"
@@ -28,8 +28,8 @@ bool IsEnd(int key) {
 // Enter (or Space, as a foot switch may send) starts the next board.
 NEXT WaitForKey(host::KeyInput& keys) {
     for (;;) {
-        const int key = keys.Next(-1, ce::InterruptFd());
-        if (ce::InterruptSignal() || IsEnd(key))
+        const int key = keys.Next(-1, host::InterruptFd());
+        if (host::InterruptSignal() || IsEnd(key))
             return NEXT::END;
         if (key == '\r' || key == '\n' || key == ' ')
             return NEXT::BOARD;
@@ -44,8 +44,8 @@ NEXT WaitForPorts(host::KeyInput& keys, const std::vector<std::string>& paths, b
             all = all && host::PathExists(path) == present;
         if (all)
             return NEXT::BOARD;
-        const int key = keys.Next(100, ce::InterruptFd());
-        if (ce::InterruptSignal() || IsEnd(key))
+        const int key = keys.Next(100, host::InterruptFd());
+        if (host::InterruptSignal() || IsEnd(key))
             return NEXT::END;
     }
 }
@@ -73,7 +73,7 @@ int StationCommand(int argc, char** argv) {
     for (const std::string& port : ports)
         paths.push_back(port.empty() ? ce::HostPathFor(L"COM6:") : port);
 
-    ce::CatchInterrupts();
+    host::CatchInterrupts();
     host::KeyInput keys;
     CStationView view(TargetText(options), ports, host::IsTerminal(1));
     STATION_COUNTS counts;
@@ -109,7 +109,7 @@ int StationCommand(int argc, char** argv) {
         }
     }
     Out("%d boards: %d passed, %d failed\n", counts.boards, counts.passed, counts.failed);
-    if (ce::InterruptSignal())
+    if (host::InterruptSignal())
         return EXIT_INTERRUPTED;
     return counts.failed == 0 ? EXIT_UPDATED : EXIT_UPDATE_FAILED;
 }

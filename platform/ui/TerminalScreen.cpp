@@ -1,7 +1,7 @@
 #include "platform/ui/TerminalScreen.h"
 #include "platform/ui/TerminalCurses.h"
 
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 
 #include <cerrno>
 #include <clocale>
@@ -49,7 +49,7 @@ void RestoreFromSignal() {
     }
     if (g_bTermiosSaved)
         tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
-    ce::GiveBack();
+    host::GiveBack();
 }
 
 void OnSignal(int sig) {

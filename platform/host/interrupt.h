@@ -5,7 +5,7 @@
 // its record and say so.
 #pragma once
 
-namespace ce {
+namespace host {
 
 // Catches SIGINT, SIGTERM and SIGHUP from now on. The first one interrupts the process. A
 // second one, while the process is still cleaning up, gives back at once what the operator
@@ -25,4 +25,4 @@ void AtGiveBack(void (*giveBack)());
 // Runs them now; async-signal-safe, for a handler about to end the process.
 void GiveBack();
 
-} // namespace ce
+} // namespace host

@@ -1,4 +1,4 @@
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 
 #include <atomic>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace ce {
+namespace host {
 namespace {
 
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -84,4 +84,4 @@ void GiveBack() {
         g_giveBack[i]();
 }
 
-} // namespace ce
+} // namespace host
