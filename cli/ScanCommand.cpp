@@ -46,8 +46,7 @@ int ScanCommand(int argc, char** argv) {
     const option known[] = {
         HELP_OPTION, PORT_OPTION, {"json", no_argument, nullptr, OPTION_JSON}, {}};
     bool json = false, help = false;
-    std::vector<std::string> operands;
-    std::string what = ReadOptions(
+    const std::string what = ReadFlags(
         argc, argv, known,
         [&](int id, const std::string& value) {
             if (id == OPTION_PORT)
@@ -55,10 +54,7 @@ int ScanCommand(int argc, char** argv) {
             json = json || id == OPTION_JSON;
             help = help || id == 'h';
             return std::string();
-        },
-        &operands);
-    if (what.empty() && !operands.empty())
-        what = "unknown argument '" + operands[0] + "'";
+        });
     if (!what.empty())
         return UsageError("scan", what.c_str());
     if (help)
