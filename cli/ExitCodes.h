@@ -21,8 +21,8 @@
     ROW(6, PROGRAM, "program", "\"Programming error\".")                                           \
     ROW(7, NOT_APPROVED, "not-approved",                                                           \
         "A recipe's signature missing or not verifying, its key not trusted here, its image's "    \
-        "hash not the recipe's; a free flash, --unsigned or the dialog on a station that runs "    \
-        "approved recipes only; a station file or key folder that is not trusted.")                \
+        "hash not the recipe's; a free flash, an unsigned recipe or the dialog on a station "      \
+        "that runs approved recipes only; a station file or key folder that is not trusted.")      \
     ROW(130, INTERRUPTED, "interrupted", "Interrupted by SIGINT, SIGTERM or SIGHUP.")
 
 #define KORVANE_EXIT_CONSTANT(code, id, name, meaning) inline constexpr int EXIT_##id = code;

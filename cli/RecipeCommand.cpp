@@ -52,7 +52,7 @@ int RecipeNewCommand(int argc, char** argv) {
         },
         &operands);
     if (help) {
-        Out("%s\n%s", RECIPE_USAGE, EXIT_STATUS_HELP);
+        Out("%s\n%s", RECIPE_NEW_USAGE, EXIT_STATUS_HELP);
         return EXIT_UPDATED;
     }
     std::vector<uint8_t> slaves;
@@ -89,7 +89,7 @@ int RecipeCheckCommand(int argc, char** argv) {
         },
         &operands);
     if (help) {
-        Out("%s\n%s", RECIPE_USAGE, EXIT_STATUS_HELP);
+        Out("%s\n%s", RECIPE_CHECK_USAGE, EXIT_STATUS_HELP);
         return EXIT_UPDATED;
     }
     if (what.empty() && operands.size() != 1)
@@ -122,7 +122,7 @@ int RecipeCommand(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "check") == 0)
         return RecipeCheckCommand(argc - 1, argv + 1);
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        Out("%s\n%s", RECIPE_USAGE, EXIT_STATUS_HELP);
+        Out("%s\n%s\n%s", RECIPE_NEW_USAGE, RECIPE_CHECK_USAGE, EXIT_STATUS_HELP);
         return EXIT_UPDATED;
     }
     return UsageError(

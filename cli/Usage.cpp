@@ -124,17 +124,19 @@ const char STATION_USAGE[] =
     "\n"
     "--od, --stepper, --port and --record are as for flash.\n";
 
-const char RECIPE_USAGE[] =
+const char RECIPE_NEW_USAGE[] =
     "usage: korvane recipe new (--od | --stepper LIST) --image FILE [--name N]\n"
     "                          [--revision R]\n"
-    "       korvane recipe check [--unsigned] R\n"
     "\n"
     "new prints a recipe for the image with its SHA-256, ready to sign with\n"
     "'minisign -Sm R' (which writes R.minisig).\n"
     "  --od | --stepper LIST   the target, and the Stepper slaves in flashing order\n"
     "  --image FILE            the HEX image, written into the recipe as given\n"
     "  --name N                the recipe's name (default: the image's name)\n"
-    "  --revision R            its revision (default: 1)\n"
+    "  --revision R            its revision (default: 1)\n";
+
+const char RECIPE_CHECK_USAGE[] =
+    "usage: korvane recipe check [--unsigned] R\n"
     "\n"
     "check verifies R as this station would before a flash, without a port: the station\n"
     "file, R's signature against the trusted keys, the image's hash. It prints the name,\n"
