@@ -35,7 +35,12 @@ std::string MinisignKeyIdOf(const std::string& publicKey) {
     const std::string text = Slurp(publicKey);
     const std::string mark = "minisign public key ";
     const size_t at = text.find(mark);
-    return at == std::string::npos ? "" : text.substr(at + mark.size(), 16);
+    if (at == std::string::npos)
+        return "";
+    const size_t start = at + mark.size();
+    std::string id = text.substr(start, text.find_first_of(" \n", start) - start);
+    // minisign writes the number without leading zeros; Korvane shows all 16 digits.
+    return std::string(id.size() < 16 ? 16 - id.size() : 0, '0') + id;
 }
 
 bool MinisignSign(const std::string& secretKey, const std::string& file,

@@ -15,7 +15,7 @@ int QuietShell(const std::string& command);
 
 // Makes the key pair DIR/NAME.pub and DIR/NAME.sec with `minisign -G`, without a password.
 bool MakeMinisignKey(const std::string& dir, const std::string& name);
-// The key id that `minisign -G` wrote into a public key file's comment.
+// The key id that `minisign -G` wrote into a public key file's comment, as 16 hex digits.
 std::string MinisignKeyIdOf(const std::string& publicKey);
 // Signs file into file.minisig with the secret key and minisign's options (-l, -t COMMENT).
 bool MinisignSign(const std::string& secretKey, const std::string& file,
