@@ -124,6 +124,26 @@ TEST_F(RecipeFlash, ApprovedRecipesAreFlashedAndRecorded) {
     }
 }
 
+// A gang: each port's run gets the recipe (and approves it again), so each record names it.
+TEST_F(RecipeFlash, GangRunsTakeTheRecipe) {
+    Bench& bench = Fresh();
+    bench.Make(HexFile(0, Pattern(128), 2), "Stepper", "[0x18]");
+    simtest::Sim first({}, false), second({}, false);
+    ASSERT_TRUE(first.Ok() && second.Ok());
+    const std::string record = bench.Path("records.jsonl");
+    const Finished run = RunKorvane({"flash", "--recipe", bench.Recipe(), "--port", first.Path(),
+                                     "--port", second.Path(), "--record", record},
+                                    {testsupport::StationFileSetting(bench.dir)});
+    EXPECT_EQ(run.exit, 0) << run.out << run.err;
+    const Strings records = runtest::Lines(testsupport::Slurp(record));
+    ASSERT_EQ(records.size(), 2u) << run.out << run.err;
+    for (const std::string& line : records) {
+        const auto json = nlohmann::json::parse(line);
+        EXPECT_EQ(json["slave"], 0x18);
+        EXPECT_EQ(json["recipe"]["sha256"], Sha256(bench.Recipe()));
+    }
+}
+
 // `recipe new` writes what `recipe check` approves once signed; check says what it found.
 TEST_F(RecipeFlash, NewThenCheck) {
     Bench& bench = Fresh();
