@@ -97,10 +97,13 @@ cross-build:
 	cmake --build $(CROSS_BUILD) -j $(JOBS)
 
 # The cross build's tests under qemu-user: make test-cross ARCH=arm64. The programs the tests
-# start (korvane, korvane-sim) run under qemu too, through binfmt_misc. Left out: the tests that
-# drive the dialog in tmux (TerminalScreen, LostOutput; label tmux), which the native build
-# runs; the window's tests skip themselves, as no window back end is built.
-CROSS_EXCLUDE ?= ^(TerminalScreen|LostOutput)\.
+# start (korvane, korvane-sim) run under qemu too, through binfmt_misc; so do the pty tests,
+# the dialog in tmux and the package's headless flash (Package.Deb). Left out, for what qemu-user
+# (7.2) does not emulate, and run by the native build: the port's exclusive flag is read with
+# TIOCGEXCL, which qemu does not know (ENOSYS); and qemu runs vfork as fork, so a child's failed
+# exec is not seen by the parent and the child may not have its own group yet when Start returns.
+# The window's tests skip themselves, as no window back end is built.
+CROSS_EXCLUDE ?= ^(ComportOpen\.SecondOpenFailsWhileTheFirstHoldsThePort|Station\.EveryWayOutGivesTheTerminalBack|TerminalScreen\.CtrlCWhileFlashingGivesTheTerminalAndThePortBack|ChildProcess\.OwnGroupPipesEnvironmentAndStatus)$$
 test-cross: cross-build
 	ctest --test-dir $(CROSS_BUILD) --output-on-failure -j $(JOBS) -E '$(CROSS_EXCLUDE)'
 
