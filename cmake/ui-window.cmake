@@ -27,8 +27,10 @@ file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/generated/korvane_plugins.h CONTENT
 static const char KORVANE_PLUGIN_DIR[] = \"@KORVANE_PLUGIN_DIR@\";
 " @ONLY)
 
-if(NOT KORVANE_WINDOW)
-    message(STATUS "Window back end: not built (KORVANE_WINDOW=OFF)")
+if(NOT KORVANE_WINDOW OR KORVANE_FUZZ)
+    message(STATUS "Window back end: not built (KORVANE_WINDOW=OFF, or a fuzzing build)")
+    # A plugin left from an earlier configuration would still be loaded from here.
+    file(REMOVE ${PROJECT_BINARY_DIR}/korvane-window.so)
     return()
 endif()
 find_path(KORVANE_FLTK_INCLUDE_DIR FL/Fl.H)
@@ -38,6 +40,7 @@ find_package(X11 QUIET)
 if(NOT (KORVANE_FLTK_INCLUDE_DIR AND KORVANE_FLTK_LIBRARY AND KORVANE_FLTK_IMAGES_LIBRARY
         AND X11_FOUND))
     message(STATUS "Window back end: FLTK not found, not built (install libfltk1.3-dev)")
+    file(REMOVE ${PROJECT_BINARY_DIR}/korvane-window.so)
     return()
 endif()
 message(STATUS "Window back end: FLTK ${KORVANE_FLTK_LIBRARY}, as korvane-window.so")
@@ -48,7 +51,7 @@ add_library(korvane_window MODULE ${KORVANE_WINDOW_SOURCES})
 # Beside the programs in the build folder, where they look first. Only KorvaneUiPlugin is
 # exported: the parts of korvane_core the window uses are linked in, and hidden, so the plugin
 # and the program never bind to each other's copies. -z defs: a symbol missing from the plugin
-# fails the link, not a dialog.
+# fails the link, not a dialog (not under the sanitizers, whose runtime only the program holds).
 set_target_properties(korvane_window PROPERTIES
     OUTPUT_NAME korvane-window PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
@@ -56,7 +59,10 @@ set_target_properties(korvane_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 target_include_directories(korvane_window SYSTEM PRIVATE ${KORVANE_FLTK_INCLUDE_DIR})
 target_link_libraries(korvane_window PRIVATE korvane_core ${KORVANE_FLTK_IMAGES_LIBRARY}
                       ${KORVANE_FLTK_LIBRARY} ${X11_LIBRARIES})
-target_link_options(korvane_window PRIVATE -Wl,--as-needed -Wl,--exclude-libs,ALL -Wl,-z,defs)
+target_link_options(korvane_window PRIVATE -Wl,--as-needed -Wl,--exclude-libs,ALL)
+if(NOT KORVANE_SANITIZE)
+    target_link_options(korvane_window PRIVATE -Wl,-z,defs)
+endif()
 # The package korvane-window: the plugin, and what a desktop needs to start the window (its
 # entry and icon); its own copyright and changelog, as every Debian package has.
 install(TARGETS korvane_window LIBRARY DESTINATION ${KORVANE_PLUGIN_INSTALL_DIR} COMPONENT window)
