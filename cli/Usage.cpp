@@ -108,10 +108,9 @@ static const std::string s_scanUsage =
     "\n"
     "Asks OD slave " +
     SlaveListText(g_odTarget) + " and the Stepper slaves " + SlaveListText(g_stepperTarget, "and") +
-    " for their status,\n"
-    "one GetStatus each (up to three attempts, as every exchange), and prints one line per\n"
-    "address. Exit status 0 when at least one slave answered, 1 when none did, 4 when the\n"
-    "port does not open.\n";
+    "\nfor their status, one GetStatus each (up to three attempts, as every exchange), and\n"
+    "prints one line per address. Exit status 0 when at least one slave answered, 1 when\n"
+    "none did, 4 when the port does not open.\n";
 const char* const SCAN_USAGE = s_scanUsage.c_str();
 
 const char STATION_USAGE[] =
