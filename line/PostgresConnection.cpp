@@ -87,6 +87,9 @@ std::unique_ptr<SqlConnection> OpenPostgres(const std::string& url, std::string*
         PQfinish(connection);
         return nullptr;
     }
+    // The server's notices ("already exists, skipping") are not the operator's business.
+    PQsetNoticeProcessor(
+        connection, [](void*, const char*) {}, nullptr);
     return std::make_unique<PostgresConnection>(connection);
 }
 
