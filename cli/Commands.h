@@ -6,3 +6,4 @@ int FlashCommand(int argc, char** argv);
 int ScanCommand(int argc, char** argv);
 int StationCommand(int argc, char** argv);
 int PortsCommand(int argc, char** argv);
+int RecipeCommand(int argc, char** argv);

@@ -12,10 +12,15 @@
 
 namespace {
 
-// The arguments of one port's run: the same target, record and file, its own port.
+// The arguments of one port's run: the same target, record and file (or the same recipe,
+// which the run approves again), its own port.
 std::vector<std::string> ChildArgs(const FLASH_OPTIONS& options, const std::string& port) {
     std::vector<std::string> args = {"korvane", "flash", "--quiet"};
-    if (options.target == &g_odTarget)
+    if (!options.recipe.empty()) {
+        args.insert(args.end(), {"--recipe", options.recipe});
+        if (options.allowUnsigned)
+            args.push_back("--unsigned");
+    } else if (options.target == &g_odTarget)
         args.push_back("--od");
     else
         args.insert(args.end(), {"--stepper", StepperList(options.slaves, ",")});
@@ -23,7 +28,8 @@ std::vector<std::string> ChildArgs(const FLASH_OPTIONS& options, const std::stri
         args.insert(args.end(), {"--record", options.record});
     if (!port.empty())
         args.insert(args.end(), {"--port", port});
-    args.push_back(options.file);
+    if (options.recipe.empty())
+        args.push_back(options.file);
     return args;
 }
 

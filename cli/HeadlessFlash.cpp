@@ -108,13 +108,18 @@ private:
 
 } // namespace
 
-int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
+int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
+                     const APPROVED_IMAGE* approved) {
     ce::CatchInterrupts();
-    // The file is read once, before anything is sent; every slave gets these bytes.
+    // The file is read once, before anything is sent; every slave gets these bytes. An
+    // approved image is held as approved: the dialog never reads its file.
     CFlashImage image;
     std::string why;
-    if (image.Read(options.file, &why) == CFlashImage::READ_TOO_LARGE) {
-        std::fprintf(stderr, "korvane flash: %s: %s\n", options.file.c_str(), why.c_str());
+    const std::string file = approved ? approved->file : options.file;
+    const CFlashImage::READ read =
+        approved ? image.Hold(file, approved->bytes, &why) : image.Read(file, &why);
+    if (read == CFlashImage::READ_TOO_LARGE || (approved && read != CFlashImage::READ_OK)) {
+        std::fprintf(stderr, "korvane flash: %s: %s\n", file.c_str(), why.c_str());
         return EXIT_FILE;
     }
     CShowRelay relay(observer);
@@ -136,7 +141,9 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
                 record.portId = stableName;
             record.target = options.target;
             record.slave = slave;
-            record.file = options.file;
+            record.file = file;
+            if (approved)
+                record.recipe = approved->recipe;
             image.Describe(*options.target, &record);
             // A target of one slave has no list to pick from; the dialog addresses it alone.
             if (options.target->slaveCount > 1 &&
