@@ -94,10 +94,11 @@ std::string CStationView::Header() const {
     std::string ports;
     for (const GANG_ROW& row : m_rows)
         ports += (ports.empty() ? "" : ", ") + row.label;
-    // A recipe's image hash is shown whole, to be compared with what the recipe pins.
-    const std::string sha = m_sha256.empty()
-                                ? "cannot be read"
-                                : "sha256 " + m_sha256.substr(0, m_withRecipe ? 64 : 12);
+    // A recipe's image hash is shown whole, on a line of its own (it fills 64 columns), to
+    // be compared with what the recipe pins.
+    const std::string sha = m_sha256.empty() ? "cannot be read"
+                            : m_withRecipe   ? "\n  sha256 " + m_sha256
+                                             : "sha256 " + m_sha256.substr(0, 12);
     // What a recipe or a signature holds is shown only made printable: it comes from files.
     std::string recipe;
     if (m_withRecipe)

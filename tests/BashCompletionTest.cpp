@@ -179,9 +179,8 @@ TEST_F(Completion, CommandsOptionsAndValues) {
 // to the completion fails here.
 TEST_F(Completion, EveryOptionTheHelpNames) {
     const std::regex option("--[a-z][a-z-]*");
-    for (const char* command :
-         {"korvane flash", "korvane station", "korvane scan", "korvane ports",
-          "korvane recipe new", "korvane recipe check", "korvane-sim"}) {
+    for (const char* command : {"korvane flash", "korvane station", "korvane scan", "korvane ports",
+                                "korvane recipe new", "korvane recipe check", "korvane-sim"}) {
         int status = -1;
         const std::string help =
             Output(KORVANE_BINARY_DIR "/" + std::string(command) + " --help", &status);
