@@ -91,6 +91,10 @@ int SerialsCommand(int argc, char** argv) {
         pool = recipe.serial.pool;
     }
 
+    // Looking creates nothing: a station's journal that does not exist yet is not made here.
+    if (!line::IsPostgresJournal(journal) && !host::NameExists(journal))
+        return Refused(line::Verdict::Refuse(line::kJournalError,
+                                             "serial journal " + journal + ": no such file"));
     line::Verdict verdict;
     std::unique_ptr<line::SerialJournal> opened = line::SerialJournal::Open(journal, &verdict);
     line::SerialPoolView view;
