@@ -239,6 +239,25 @@ Verdict SerialJournal::Settle(const std::string& pool, const std::string& value,
     return Verdict::Pass();
 }
 
+Verdict SerialJournal::Find(const std::string& pool, const std::string& value, SerialEntry* entry) {
+    *entry = SerialEntry();
+    SqlRows rows;
+    std::string error;
+    if (!m_sql->Exec("SELECT state, host, pid, boot, started, reserved_at FROM korvane_serials"
+                     " WHERE pool = $1 AND value = $2",
+                     {pool, value}, &rows, &error))
+        return Failed("cannot be read", error);
+    entry->pool = pool;
+    entry->value = value;
+    if (!rows.empty())
+        *entry = {pool,
+                  value,
+                  rows[0][0],
+                  {rows[0][1], std::stoll(rows[0][2]), rows[0][3], rows[0][4]},
+                  rows[0][5]};
+    return Verdict::Pass();
+}
+
 Verdict SerialJournal::View(const std::string& pool, const RecipeSerial* serial,
                             SerialPoolView* view) {
     *view = SerialPoolView();

@@ -70,6 +70,9 @@ public:
     Verdict Settle(const std::string& pool, const std::string& value, SerialState outcome,
                    std::string* now);
 
+    // The entry of one value into *entry (state "" when the journal has none).
+    Verdict Find(const std::string& pool, const std::string& value, SerialEntry* entry);
+
     // The pool's totals and reservations; next and remaining when serial is given.
     Verdict View(const std::string& pool, const RecipeSerial* serial, SerialPoolView* view);
 

@@ -45,6 +45,13 @@ ProcessIdentity CurrentProcess() {
     return self;
 }
 
+ProcessIdentity ParentProcess() {
+    ProcessIdentity parent = CurrentProcess();
+    parent.pid = getppid();
+    parent.started = StartTicks(parent.pid);
+    return parent;
+}
+
 Liveness JudgeProcess(const ProcessIdentity& holder) {
     const ProcessIdentity self = CurrentProcess();
     if (holder.boot != self.boot)

@@ -16,6 +16,8 @@ struct ProcessIdentity {
 
 // The running process.
 ProcessIdentity CurrentProcess();
+// The process that started this one.
+ProcessIdentity ParentProcess();
 
 enum class Liveness {
     Running, // on this machine, since this boot, the same process
