@@ -7,3 +7,4 @@ int ScanCommand(int argc, char** argv);
 int StationCommand(int argc, char** argv);
 int PortsCommand(int argc, char** argv);
 int RecipeCommand(int argc, char** argv);
+int SerialsCommand(int argc, char** argv);

@@ -23,6 +23,10 @@
         "A recipe's signature missing or not verifying, its key not trusted here, its image's "    \
         "hash not the recipe's; a free flash, an unsigned recipe or the dialog on a station "      \
         "that runs approved recipes only; a station file or key folder that is not trusted.")      \
+    ROW(8, JOURNAL, "journal",                                                                     \
+        "A recipe's serial pool exhausted, or unable to give every port of a gang a number; the "  \
+        "serial journal that cannot be opened, written or committed (a full disk, a read-only "    \
+        "file, a server that cannot be reached, a lock held past 10 s). Nothing is sent.")         \
     ROW(130, INTERRUPTED, "interrupted", "Interrupted by SIGINT, SIGTERM or SIGHUP.")
 
 #define KORVANE_EXIT_CONSTANT(code, id, name, meaning) inline constexpr int EXIT_##id = code;

@@ -10,6 +10,7 @@
 #include "cli/Output.h"
 #include "cli/ProgressLine.h"
 #include "cli/RecipeRun.h"
+#include "cli/SerialRun.h"
 #include "cli/Usage.h"
 
 #include "afxstr.h"
@@ -110,17 +111,43 @@ int FlashCommand(int argc, char** argv) {
     // A recipe is approved before anything is sent; the run then flashes exactly the bytes
     // approved. A gang's runs each approve it again: its pinned hash keeps their bytes the same.
     APPROVED_IMAGE approved;
+    line::Approval approval;
+    CSerialRun serial;
     if (!options.recipe.empty()) {
-        const line::Approval approval = ApproveHere(options.recipe, options.allowUnsigned);
+        approval = ApproveHere(options.recipe, options.allowUnsigned);
         if (!approval.verdict.Passed())
             return SayRefused("flash", approval.verdict);
         TakeRecipeTarget(approval.recipe, &options);
         approved = ApprovedImageOf(approval);
+        const int refused = serial.Open("flash", &approval, *options.target);
+        if (refused >= 0)
+            return refused;
     }
     if (options.ports.size() > 1) {
+        // The numbers of every port are reserved before any run starts: all, or nothing sent.
+        std::vector<std::string> byPort, all;
+        if (serial.Active()) {
+            const int refused =
+                ReserveForGang(serial, options.ports.size(), options.slaves.size(), &byPort, &all);
+            if (refused >= 0)
+                return refused;
+        }
         CGangView view(options.ports, options.json, host::IsTerminal(1));
-        const int code = GangExitCode(RunGang(options, options.ports, view));
+        const int code = GangExitCode(
+            RunGang(options, options.ports, view, serial.Active() ? &byPort : nullptr));
+        // A run that died before committing its outcome leaves its number void.
+        if (serial.Active())
+            serial.Release(all, true);
         return code == EXIT_UPDATED && view.RecordLost() ? EXIT_UPDATE_FAILED : code;
+    }
+    std::vector<std::string> values;
+    if (serial.Active()) {
+        const char* given =
+            std::getenv(GANG_CHILD_VARIABLE) ? std::getenv(SERIAL_VALUES_VARIABLE) : nullptr;
+        const int refused = given ? serial.TakeGiven(given, options.slaves.size(), &values)
+                                  : serial.Reserve(options.slaves.size(), &values);
+        if (refused >= 0)
+            return refused;
     }
     if (options.ports.size() == 1)
         UsePort(options.ports[0]);
@@ -143,7 +170,8 @@ int FlashCommand(int argc, char** argv) {
         report.Progress().Clear();
         ce::WriteDebugToStderr(text);
     });
-    int exitCode = RunHeadlessFlash(options, report, options.recipe.empty() ? nullptr : &approved);
+    int exitCode = RunHeadlessFlash(options, report, options.recipe.empty() ? nullptr : &approved,
+                                    serial.Active() ? &serial : nullptr, &values);
     if (exitCode == EXIT_UPDATED && report.RecordLost())
         exitCode = EXIT_UPDATE_FAILED;
     ce::SetConsoleSink(oldConsole);

@@ -33,5 +33,13 @@ std::string RecordJson(const FLASH_RECORD& r) {
                           {"signer", JsonOrNull(r.recipe->signer)}};
     else
         json["recipe"] = nullptr;
+    if (r.serial) {
+        Json value = r.serial->value;
+        if (r.serial->number)
+            value = std::stoull(r.serial->value);
+        json["serial"] = {{"pool", r.serial->pool}, {"value", value}, {"state", r.serial->state}};
+    } else {
+        json["serial"] = nullptr;
+    }
     return JsonText(json);
 }

@@ -17,6 +17,15 @@ struct RECIPE_RECORD {
     std::optional<std::string> signer; // the key id in hex; none when run with --unsigned
 };
 
+// The serial number a slave was given, and its state in the journal once its outcome was
+// committed: "used", "void" or "returned".
+struct SERIAL_RECORD {
+    std::string pool;
+    std::string value;  // a counter's decimal number, a list's hex
+    bool number = true; // a counter's: the record writes it as a number
+    std::string state;
+};
+
 struct FLASH_RECORD {
     std::string time; // the start, UTC, ISO 8601 with milliseconds
     std::string host;
@@ -35,6 +44,7 @@ struct FLASH_RECORD {
     int exit = 0;
     double seconds = 0;
     std::optional<RECIPE_RECORD> recipe; // none for a free flash
+    std::optional<SERIAL_RECORD> serial; // none without a recipe's [serial]
 };
 
 std::string RecordJson(const FLASH_RECORD& record);

@@ -1,4 +1,5 @@
 #include "cli/Gang.h"
+#include "cli/SerialRun.h"
 #include "cli/ExitCodes.h"
 #include "cli/GangProtocol.h"
 
@@ -80,7 +81,7 @@ template <typename Handle> void TakeLines(std::string* pending, bool all, Handle
 } // namespace
 
 std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::string>& ports,
-                         IGangObserver& observer) {
+                         IGangObserver& observer, const std::vector<std::string>* serials) {
     host::CatchInterrupts();
     const std::string self = host::SelfPath();
     const std::string childSetting = std::string(GANG_CHILD_VARIABLE) + "=1";
@@ -89,7 +90,10 @@ std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::st
     for (size_t i = 0; i < ports.size(); ++i) {
         runs.push_back(std::make_unique<GANG_RUN>());
         std::string error;
-        if (!runs[i]->process.Start(self, ChildArgs(options, ports[i]), {childSetting}, &error))
+        std::vector<std::string> environment = {childSetting};
+        if (serials != nullptr)
+            environment.push_back(std::string(SERIAL_VALUES_VARIABLE) + "=" + (*serials)[i]);
+        if (!runs[i]->process.Start(self, ChildArgs(options, ports[i]), environment, &error))
             observer.OnDiagnostic(i, "korvane flash: cannot start a run: " + error);
     }
     bool passedOn = false;

@@ -24,8 +24,11 @@ protected:
 // Flashes the options' target and file through every port at once ("" stands for COM6: as the
 // environment maps it) and returns each port's exit status, in the order given. A signal
 // (SIGINT, SIGTERM, SIGHUP) is passed on to every run once; each then ends with its record written.
+// serials, when given, holds each port's serial numbers ("v1,v2"), reserved by this process
+// before any run starts; each run gets its own.
 std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::string>& ports,
-                         IGangObserver& observer);
+                         IGangObserver& observer,
+                         const std::vector<std::string>* serials = nullptr);
 
 // 0 when every port succeeded; otherwise the exit status of the first that failed, in the
 // order given (EXIT_INTERRUPTED when the gang was interrupted).

@@ -109,7 +109,8 @@ private:
 } // namespace
 
 int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
-                     const APPROVED_IMAGE* approved) {
+                     const APPROVED_IMAGE* approved, CSerialRun* serial,
+                     const std::vector<std::string>* values) {
     host::CatchInterrupts();
     // The file is read once, before anything is sent; every slave gets these bytes. An
     // approved image is held as approved: the dialog never reads its file.
@@ -125,6 +126,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
     CShowRelay relay(observer);
     CHeadlessBackEnd backEnd(relay);
     int firstFailure = EXIT_UPDATED;
+    size_t slavesGiven = 0; // the serial numbers handed to a slave so far
 
     backEnd.OnNextDialog([&](CUiDialog& dialog) {
         dialog.Click(RadioButtonOf(dialog, *options.target));
@@ -154,6 +156,18 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
                 firstFailure = firstFailure == EXIT_UPDATED ? EXIT_UPDATE_FAILED : firstFailure;
                 break;
             }
+            if (serial != nullptr) {
+                // This slave's own number in the bytes it gets; nothing else of them changes.
+                if (image.Hold(file, serial->Patched((*values)[slavesGiven]), &why) !=
+                    CFlashImage::READ_OK) {
+                    std::fprintf(stderr, "korvane flash: %s: %s\n", file.c_str(), why.c_str());
+                    firstFailure = firstFailure == EXIT_UPDATED ? EXIT_FILE : firstFailure;
+                    break;
+                }
+                dialog.Type(IDC_FILENAME, CString(image.DialogPath().c_str()).GetString());
+                image.Describe(*options.target, &record);
+            }
+            const std::string* value = serial ? &(*values)[slavesGiven++] : nullptr;
             observer.OnSlaveStart(record);
 
             relay.Restart();
@@ -175,7 +189,13 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
                 record.exit = ExitCodeOfStatus(status);
                 record.status = StatusOf(status);
             }
+            // The outcome is in the journal before any record says it.
+            const bool journalServes = value == nullptr || serial->Settle(*value, &record);
             observer.OnSlaveEnd(record);
+            if (!journalServes) {
+                firstFailure = EXIT_JOURNAL;
+                break;
+            }
             if (record.exit != EXIT_UPDATED && firstFailure == EXIT_UPDATED)
                 firstFailure = record.exit;
             if (FailsEverySlave(record.exit) || record.exit == EXIT_INTERRUPTED)
@@ -184,6 +204,9 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
     });
     AfxWinMain(&g_korvaneModule, nullptr, nullptr, SW_SHOW);
     ReleaseProtocolStack();
+    if (serial != nullptr && slavesGiven < values->size())
+        serial->Release(std::vector<std::string>(values->begin() + slavesGiven, values->end()),
+                        false);
     if (host::InterruptSignal())
         return EXIT_INTERRUPTED;
     return firstFailure;

@@ -5,6 +5,7 @@
 
 #include "cli/FlashOptions.h"
 #include "cli/FlashRecord.h"
+#include "cli/SerialRun.h"
 
 #include <cstdint>
 #include <string>
@@ -38,5 +39,10 @@ struct APPROVED_IMAGE {
 // of the file or the port ends the run at once. Returns the exit status of the first slave that
 // failed, 0 when none did, EXIT_INTERRUPTED when a signal stopped the run. The port is released
 // before it returns.
+//
+// With serial numbers (serial, its values one for each slave in order), each slave gets the
+// approved image with its number written in, and its outcome is committed to the journal
+// before its record: a journal that fails ends the run there with EXIT_JOURNAL.
 int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
-                     const APPROVED_IMAGE* approved = nullptr);
+                     const APPROVED_IMAGE* approved = nullptr, CSerialRun* serial = nullptr,
+                     const std::vector<std::string>* values = nullptr);

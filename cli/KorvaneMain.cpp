@@ -26,7 +26,7 @@ struct COMMAND_ENTRY {
 
 const COMMAND_ENTRY s_commands[] = {
     {"flash", FlashCommand}, {"scan", ScanCommand},     {"station", StationCommand},
-    {"ports", PortsCommand}, {"recipe", RecipeCommand},
+    {"ports", PortsCommand}, {"recipe", RecipeCommand}, {"serials", SerialsCommand},
 };
 
 // The dialog flashes any file an operator picks: a station that runs approved recipes only

@@ -6,6 +6,7 @@
 #include "cli/FlashOptions.h"
 #include "cli/Output.h"
 #include "cli/RecipeRun.h"
+#include "line/SerialBoard.h"
 #include "cli/Usage.h"
 
 #include <cstring>
@@ -96,10 +97,16 @@ int RecipeCheckCommand(int argc, char** argv) {
         what = operands.empty() ? "no recipe to check" : "one recipe only";
     if (!what.empty())
         return UsageError("recipe check", what.c_str());
-    const line::Approval approval = ApproveHere(operands[0], allowUnsigned);
+    line::Approval approval = ApproveHere(operands[0], allowUnsigned);
     if (!approval.verdict.Passed())
         return SayRefused("recipe check", approval.verdict);
     const line::Recipe& recipe = approval.recipe;
+    // The serial number's place in the image and its list, as a flash checks them.
+    const line::Verdict serial = line::PrepareSerial(
+        &approval, recipe.target == line::RecipeTarget::OD ? g_odTarget.addressUnit
+                                                           : g_stepperTarget.addressUnit);
+    if (!serial.Passed())
+        return SayRefused("recipe check", serial);
     const std::string slaves =
         StepperList(std::vector<uint8_t>(recipe.slaves.begin(), recipe.slaves.end()), ",");
     // A recipe's texts come from a file: shown only made printable.
@@ -107,6 +114,14 @@ int RecipeCheckCommand(int argc, char** argv) {
         Printable(recipe.name).c_str(), Printable(recipe.revision).c_str(),
         line::RecipeTargetName(recipe.target), recipe.slaves.empty() ? "1" : slaves.c_str(),
         Printable(recipe.imagePath).c_str(), recipe.imageSha256.c_str());
+    if (recipe.serial.present)
+        Out("serial: pool %s, %u bytes at 0x%04X, %s\n", Printable(recipe.serial.pool).c_str(),
+            recipe.serial.bytes, recipe.serial.address,
+            recipe.serial.isList
+                ? (std::to_string(recipe.serial.values.size()) + " listed values").c_str()
+                : (std::to_string(recipe.serial.first) + " to " +
+                   std::to_string(recipe.serial.last))
+                      .c_str());
     if (approval.signedRecipe)
         Out("signer: %s %s\n", approval.signer.c_str(), Printable(approval.trustedComment).c_str());
     else

@@ -6,6 +6,7 @@
 #include "cli/FlashRecord.h"
 #include "cli/Gang.h"
 #include "cli/RecipeRun.h"
+#include "cli/SerialRun.h"
 #include "cli/StationView.h"
 #include "cli/Usage.h"
 
@@ -95,6 +96,7 @@ int StationCommand(int argc, char** argv) {
     CStationView view(TargetText(options), ports, host::IsTerminal(1));
     STATION_COUNTS counts;
     line::Verdict refused;
+    int stopped = -1; // the exit status of a refusal already said (a serial journal's)
     // The files for the next board: the recipe approved again, or FILE read again; false when
     // the recipe is refused.
     auto readAfresh = [&]() {
@@ -128,9 +130,27 @@ int StationCommand(int argc, char** argv) {
             break;
         if (!readAfresh()) // what this board gets
             break;
+        // The board's numbers, one a port, are reserved before any run starts: all, or the
+        // station ends with nothing sent.
+        CSerialRun serial;
+        std::vector<std::string> byPort, all;
+        if (withRecipe) {
+            int refusedCode = serial.Open("station", &approval, *options.target);
+            if (refusedCode < 0 && serial.Active())
+                refusedCode =
+                    ReserveForGang(serial, ports.size(), options.slaves.size(), &byPort, &all);
+            if (refusedCode >= 0) {
+                stopped = refusedCode;
+                break;
+            }
+        }
         ++counts.boards;
         view.BoardStarted(counts);
-        const int code = GangExitCode(RunGang(options, ports, view));
+        const int code =
+            GangExitCode(RunGang(options, ports, view, serial.Active() ? &byPort : nullptr));
+        // A run that died before committing its outcome leaves its number void.
+        if (serial.Active())
+            serial.Release(all, true);
         if (code == EXIT_INTERRUPTED || code == EXIT_NOT_APPROVED) {
             // A board nobody finished is neither passed nor failed; one whose runs refused the
             // recipe (replaced since the station approved it) was not touched.
@@ -155,5 +175,7 @@ int StationCommand(int argc, char** argv) {
     // Why the station stopped, last, where the operator reads it.
     if (!refused.Passed())
         return SayRefused("station", refused);
+    if (stopped >= 0)
+        return stopped;
     return counts.failed == 0 ? EXIT_UPDATED : EXIT_UPDATE_FAILED;
 }

@@ -1,5 +1,6 @@
 #include "cli/Output.h"
 #include "cli/StationView.h"
+#include "cli/Json.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,11 +15,40 @@ const char* const kBig[][5] = {
     {"#### ", "#    ", "###  ", "#    ", "#    "}, // F
     {" ### ", "  #  ", "  #  ", "  #  ", " ### "}, // I
     {"#    ", "#    ", "#    ", "#    ", "#### "}, // L
+    {" ##  ", "#  # ", "#  # ", "#  # ", " ##  "}, // 0
+    {"  #  ", " ##  ", "  #  ", "  #  ", " ### "}, // 1
+    {"###  ", "   # ", " ##  ", "#    ", "#### "}, // 2
+    {"###  ", "   # ", " ##  ", "   # ", "###  "}, // 3
+    {"#  # ", "#  # ", "#### ", "   # ", "   # "}, // 4
+    {"#### ", "#    ", "###  ", "   # ", "###  "}, // 5
+    {" ##  ", "#    ", "###  ", "#  # ", " ##  "}, // 6
+    {"#### ", "   # ", "  #  ", " #   ", " #   "}, // 7
+    {" ##  ", "#  # ", " ##  ", "#  # ", " ##  "}, // 8
+    {" ##  ", "#  # ", " ### ", "   # ", " ##  "}, // 9
+    {"###  ", "#  # ", "###  ", "#  # ", "###  "}, // B
+    {" ### ", "#    ", "#    ", "#    ", " ### "}, // C
+    {"###  ", "#  # ", "#  # ", "#  # ", "###  "}, // D
+    {"#### ", "#    ", "###  ", "#    ", "#### "}, // E
 };
 
+// Every character a word or a serial number (decimal or hex) is drawn with.
+const char kBigLetters[] = "PASFIL0123456789BCDE";
+
 int BigIndex(char letter) {
-    const char* const letters = "PASFIL";
-    return static_cast<int>(std::strchr(letters, letter) - letters);
+    if (letter >= 'a' && letter <= 'f')
+        letter = static_cast<char>(letter - 'a' + 'A');
+    const char* found = std::strchr(kBigLetters, letter);
+    return found && *found ? static_cast<int>(found - kBigLetters) : -1;
+}
+
+// A serial number is drawn large where it fits beside the word on a line of 80 columns.
+bool FitsBig(const std::string& value) {
+    if (value.empty() || value.size() > 6)
+        return false;
+    for (char c : value)
+        if (BigIndex(c) < 0)
+            return false;
+    return true;
 }
 
 std::string BigRow(const char* word, int row) {
@@ -43,7 +73,7 @@ std::string Yield(const STATION_COUNTS& counts) {
 
 CStationView::CStationView(const std::string& target, const std::vector<std::string>& ports,
                            bool terminal)
-    : m_target(target), m_rows(RowsFor(ports)), m_terminal(terminal) {
+    : m_target(target), m_rows(RowsFor(ports)), m_terminal(terminal), m_serials(ports.size()) {
     if (terminal)
         m_caps = host::ReadTerminalCaps(1);
     m_terminal = terminal && !m_caps.clearScreen.empty();
@@ -97,6 +127,7 @@ void CStationView::BoardStarted(const STATION_COUNTS& counts) {
     m_phase = FLASHING;
     m_waitingFor = "Flashing; Ctrl+C stops it";
     m_diagnostics.clear();
+    m_serials.assign(m_rows.size(), "");
     for (GANG_ROW& row : m_rows) {
         row.text.clear();
         row.percent = -1;
@@ -107,6 +138,20 @@ void CStationView::BoardStarted(const STATION_COUNTS& counts) {
         Out("Board %d: flashing\n", counts.boards);
 }
 
+// "  serial 100042", or each port's for a gang: "  serial /dev/ttyUSB0 100042, ...".
+std::string CStationView::SerialText() const {
+    std::string text;
+    for (size_t port = 0; port < m_serials.size(); ++port) {
+        if (m_serials[port].empty())
+            continue;
+        text += text.empty() ? "  serial " : ", ";
+        if (m_serials.size() > 1)
+            text += m_rows[port].label + " ";
+        text += m_serials[port];
+    }
+    return text;
+}
+
 void CStationView::BoardEnded(const STATION_COUNTS& counts, bool passed) {
     m_counts = counts;
     m_phase = ENDED;
@@ -114,7 +159,7 @@ void CStationView::BoardEnded(const STATION_COUNTS& counts, bool passed) {
     if (m_terminal)
         Draw();
     else
-        Out("Board %d: %s\n", counts.boards, passed ? "PASS" : "FAIL");
+        Out("Board %d: %s%s\n", counts.boards, passed ? "PASS" : "FAIL", SerialText().c_str());
     if (!passed)
         Out("%s", m_caps.alert.c_str());
 }
@@ -133,7 +178,13 @@ void CStationView::OnProgress(size_t port, int done, int total) {
     }
 }
 
-void CStationView::OnRecord(size_t /*port*/, const std::string& /*json*/) {}
+void CStationView::OnRecord(size_t port, const std::string& json) {
+    const Json record = Json::parse(json, nullptr, false);
+    if (record.is_object() && record.contains("serial") && record["serial"].is_object()) {
+        const Json& value = record["serial"]["value"];
+        m_serials[port] = value.is_string() ? value.get<std::string>() : value.dump();
+    }
+}
 
 void CStationView::OnDiagnostic(size_t port, const std::string& line) {
     const std::string text = m_rows[port].label + ": " + line;
@@ -161,11 +212,16 @@ void CStationView::Draw() {
         const std::string& colour = m_lastPassed ? m_caps.green : m_caps.red;
         if (!colour.empty())
             Out("%s%s", m_caps.bold.c_str(), colour.c_str());
+        // The board's number beside the word, large, for the operator to label the board; a
+        // gang's (or a long list value) on lines of their own.
+        const std::string beside =
+            m_serials.size() == 1 && FitsBig(m_serials[0]) ? m_serials[0] : "";
         for (int row = 0; row < 5; ++row)
-            Out("  %s\n", BigRow(word, row).c_str());
+            Out("  %s%s%s\n", BigRow(word, row).c_str(), beside.empty() ? "" : "    ",
+                beside.empty() ? "" : BigRow(beside.c_str(), row).c_str());
         if (!colour.empty())
             Out("%s", m_caps.plain.c_str());
-        Out("\nBoard %d: %s\n", m_counts.boards, word);
+        Out("\nBoard %d: %s%s\n", m_counts.boards, word, SerialText().c_str());
     }
     if (m_phase != IDLE) {
         for (const GANG_ROW& row : m_rows) {

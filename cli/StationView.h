@@ -60,4 +60,6 @@ private:
     bool m_lastPassed = false;
     std::string m_waitingFor;
     std::vector<std::string> m_diagnostics; // the board's, for the screen
+    std::vector<std::string> m_serials;     // each port's serial number on this board, or ""
+    std::string SerialText() const;
 };

@@ -19,6 +19,7 @@ const char KORVANE_USAGE[] =
     "       korvane recipe new (--od | --stepper LIST) --image FILE [--name N]\n"
     "                          [--revision R]\n"
     "       korvane recipe check [--unsigned] R\n"
+    "       korvane serials (--recipe R | --journal URL --pool NAME) [--json]\n"
     "       korvane --version | --help\n"
     "\n"
     "  --port DEVICE   the device behind COM6: for this run\n"
@@ -30,6 +31,7 @@ const char KORVANE_USAGE[] =
     "  scan      ask slave 1 and every Stepper address for its status\n"
     "  ports     list this machine's serial ports\n"
     "  recipe    write a recipe to sign, or check one as this station would run it\n"
+    "  serials   show a serial pool: numbers used, void, reserved, next and remaining\n"
     "\n"
     "'korvane COMMAND --help' tells more of each.\n";
 

@@ -1,6 +1,7 @@
 #include "line/Recipe.h"
 
 #include "line/Sha256.h"
+#include "line/SerialTable.h"
 #include "line/TomlPlace.h"
 #include "platform/host/files.h"
 
@@ -168,6 +169,10 @@ Verdict ParseRecipe(const std::string& file, std::string_view text, Recipe* reci
             if (problem.empty() && !IsSha256Hex(recipe->imageSha256))
                 problem = "image_sha256 must be 64 hex digits";
             recipe->imageSha256 = Lower(recipe->imageSha256);
+        } else if (name == "serial") {
+            const Verdict serial = ParseSerialTable(file, node, &recipe->serial);
+            if (!serial.Passed())
+                return serial;
         } else {
             return Usage(Place(file, key.source()) + "unknown key " + name);
         }
@@ -187,6 +192,12 @@ Verdict ParseRecipe(const std::string& file, std::string_view text, Recipe* reci
     recipe->imagePath = image.is_absolute()
                             ? image.string()
                             : (std::filesystem::path(file).parent_path() / image).string();
+    if (recipe->serial.present && recipe->serial.isList) {
+        const std::filesystem::path list(recipe->serial.list);
+        recipe->serial.listPath = list.is_absolute()
+                                      ? list.string()
+                                      : (std::filesystem::path(file).parent_path() / list).string();
+    }
     return Verdict::Pass();
 }
 

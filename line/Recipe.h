@@ -7,10 +7,13 @@
 //     image = "od-main-3.hex"        # relative to the recipe's folder, or absolute
 //     image_sha256 = "9f2c..."       # 64 hex digits
 //
-// Every key is required (slaves only for Stepper) and no other key is allowed: a recipe that an
-// engineer got wrong must not run half-understood.
+//     [serial]                       # optional: each board its own number (RecipeSerial.h)
+//
+// Every key is required (slaves only for Stepper; [serial] optional) and no other key is allowed: a
+// recipe that an engineer got wrong must not run half-understood.
 #pragma once
 
+#include "line/RecipeSerial.h"
 #include "line/Verdict.h"
 
 #include <cstddef>
@@ -34,6 +37,7 @@ struct Recipe {
     std::string image;            // as written in the recipe
     std::string imagePath;        // resolved against the recipe's folder
     std::string imageSha256;      // 64 lower-case hex digits
+    RecipeSerial serial;          // serial.present only with a [serial] table
 };
 
 // The most an image may hold: it is read whole into memory.

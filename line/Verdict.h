@@ -9,9 +9,10 @@ namespace line {
 
 enum ExitClass : int {
     kPassed = 0,
-    kUsageError = 2,  // a recipe that cannot be read or breaks a rule; a bad request
-    kFileError = 3,   // the image cannot be read
-    kNotApproved = 7, // a signature, key, hash or station setting refuses it
+    kUsageError = 2,   // a recipe that cannot be read or breaks a rule; a bad request
+    kFileError = 3,    // the image cannot be read
+    kNotApproved = 7,  // a signature, key, hash or station setting refuses it
+    kJournalError = 8, // the serial pool is exhausted, or its journal cannot be opened or written
 };
 
 struct Verdict {

@@ -129,7 +129,7 @@ TEST_F(Completion, CommandsOptionsAndValues) {
         const char* offered;
     };
     const Case cases[] = {
-        {"korvane ", "flash\nports\nrecipe\nscan\nstation\n"},
+        {"korvane ", "flash\nports\nrecipe\nscan\nserials\nstation\n"},
         {"korvane st", "station\n"},
         {"korvane -", "--help\n--port\n--version\n"},
         {"korvane flash --", "--help\n--json\n--od\n--port\n--quiet\n--recipe\n--record\n"
@@ -181,7 +181,7 @@ TEST_F(Completion, CommandsOptionsAndValues) {
 TEST_F(Completion, EveryOptionTheHelpNames) {
     const std::regex option("--[a-z][a-z-]*");
     for (const char* command : {"korvane flash", "korvane station", "korvane scan", "korvane ports",
-                                "korvane recipe new", "korvane-sim"}) {
+                                "korvane recipe new", "korvane serials", "korvane-sim"}) {
         int status = -1;
         const std::string help =
             Output(KORVANE_BINARY_DIR "/" + std::string(command) + " --help", &status);

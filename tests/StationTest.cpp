@@ -171,6 +171,52 @@ TEST(Station, RecipeImageReplacedBetweenBoards) {
     EXPECT_EQ(station.sim->Requests(), std::vector<std::string>{});
 }
 
+// A recipe with a serial number: each board's number is shown large beside PASS, and said
+// on the board's line, so that the operator can label the board.
+TEST(Station, SerialNumberShownBesidePass) {
+    if (!termtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    if (std::filesystem::exists("/etc/korvane/station.toml"))
+        GTEST_SKIP() << "/etc/korvane/station.toml exists on this machine";
+    auto prepare = [](const std::string& dir) {
+        ASSERT_TRUE(testsupport::MakeMinisignKey(dir, "A"));
+        ASSERT_TRUE(testsupport::MakeRecipeStation(dir, dir + "/A.pub"));
+        testsupport::WriteText(dir + "/station.toml",
+                               "keys = \"keys\"\nserial_journal = \"" + dir + "/serials.db\"\n");
+        const std::string sha =
+            simtest::ShellOutput("sha256sum " + dir + "/image.hex").substr(0, 64);
+        testsupport::WriteText(dir + "/recipe.toml",
+                               "name = \"Rear axis\"\nrevision = \"4\"\n"
+                               "target = \"Stepper\"\nslaves = [0x14]\nimage = \"image.hex\"\n"
+                               "image_sha256 = \"" +
+                                   sha +
+                                   "\"\n[serial]\npool = \"axis\"\naddress = 0x10\nbytes = 2\n"
+                                   "format = \"be\"\nfirst = 41\nlast = 99\n");
+        ASSERT_TRUE(testsupport::MinisignSign(dir + "/A.sec", dir + "/recipe.toml"));
+    };
+    StationRun station("", "--recipe recipe.toml", prepare,
+                       "KORVANE_STATION_FILE=$PWD/station.toml");
+    ASSERT_TRUE(station.started);
+    std::string screen;
+    ASSERT_TRUE(station.tmux.WaitFor("Enter: next board", 5000, &screen)) << screen;
+    station.Board({});
+    station.tmux.Keys({"Enter"});
+    ASSERT_TRUE(station.tmux.WaitFor("Board 1: PASS  serial 41", 15000, &screen)) << screen;
+    // The first row of the big "PASS", then of "41" beside it.
+    const std::string block = "\u2588\u2588";
+    const std::string passRow = block + block + block + block + "  ";
+    const size_t row = screen.find(passRow);
+    ASSERT_NE(row, std::string::npos) << screen;
+    const std::string line = screen.substr(row, screen.find('\n', row) - row);
+    EXPECT_NE(line.find("      " + block + "    " + block + "  "), std::string::npos) << line;
+    station.Board({});
+    station.tmux.Keys({"Enter"});
+    ASSERT_TRUE(station.tmux.WaitFor("Board 2: PASS  serial 42", 15000, &screen)) << screen;
+    station.tmux.Keys({"q"});
+    ASSERT_TRUE(station.tmux.WaitFor("EXIT=", 10000, &screen)) << screen;
+    EXPECT_NE(screen.find("EXIT=0"), std::string::npos) << screen;
+}
+
 // A process's first child; -1 when it has none.
 int ChildOf(int pid) {
     const std::string id = std::to_string(pid);

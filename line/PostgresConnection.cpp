@@ -1,0 +1,96 @@
+// A pool shared by the stations of a line: one PostgreSQL server. A reservation is one
+// transaction that first takes a transaction-scoped advisory lock named after the pool, so the
+// stations' reservations of one pool follow each other; lock_timeout bounds the wait.
+#include "line/SqlConnection.h"
+
+#include <libpq-fe.h>
+
+namespace line {
+
+namespace {
+
+class PostgresConnection : public SqlConnection {
+public:
+    explicit PostgresConnection(PGconn* connection) : m_connection(connection) {}
+    ~PostgresConnection() override { PQfinish(m_connection); }
+
+    bool Exec(const std::string& sql, const std::vector<std::string>& params, SqlRows* rows,
+              std::string* error) override {
+        if (rows != nullptr)
+            rows->clear();
+        std::vector<const char*> values;
+        for (const std::string& param : params)
+            values.push_back(param.c_str());
+        PGresult* result = PQexecParams(m_connection, sql.c_str(), int(values.size()), nullptr,
+                                        values.data(), nullptr, nullptr, 0);
+        const ExecStatusType status = PQresultStatus(result);
+        const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+        if (!ok) {
+            *error = PQerrorMessage(m_connection);
+            while (!error->empty() && (error->back() == '\n' || error->back() == ' '))
+                error->pop_back();
+            for (char& c : *error)
+                if (c == '\n')
+                    c = ' ';
+        } else if (rows != nullptr) {
+            for (int r = 0; r < PQntuples(result); ++r) {
+                std::vector<std::string> row;
+                for (int c = 0; c < PQnfields(result); ++c)
+                    row.emplace_back(PQgetvalue(result, r, c));
+                rows->push_back(std::move(row));
+            }
+        }
+        PQclear(result);
+        return ok;
+    }
+
+    bool BeginExclusive(const std::string& lock, std::string* error) override {
+        if (!Exec("BEGIN", {}, nullptr, error))
+            return false;
+        if (Exec("SELECT pg_advisory_xact_lock(hashtext($1))", {lock}, nullptr, error))
+            return true;
+        Rollback();
+        return false;
+    }
+    bool Commit(std::string* error) override {
+        if (Exec("COMMIT", {}, nullptr, error))
+            return true;
+        Rollback();
+        return false;
+    }
+    void Rollback() override {
+        if (PQtransactionStatus(m_connection) != PQTRANS_IDLE)
+            PQclear(PQexec(m_connection, "ROLLBACK"));
+    }
+
+private:
+    PGconn* m_connection;
+};
+
+} // namespace
+
+std::unique_ptr<SqlConnection> OpenPostgres(const std::string& url, std::string* error) {
+    // The URL's own settings stand; a connect timeout and the lock bound are added to them.
+    const std::string timeout = std::to_string(kSqlLockWaitSeconds);
+    const std::string options = "-c lock_timeout=" + timeout + "s -c statement_timeout=" +
+                                std::to_string(3 * kSqlLockWaitSeconds) + "s";
+    const char* keys[] = {"dbname", "connect_timeout", "options", nullptr};
+    const char* values[] = {url.c_str(), timeout.c_str(), options.c_str(), nullptr};
+    PGconn* connection = PQconnectdbParams(keys, values, 1);
+    if (connection == nullptr || PQstatus(connection) != CONNECTION_OK) {
+        *error = connection ? PQerrorMessage(connection) : "out of memory";
+        while (!error->empty() && (error->back() == '\n' || error->back() == ' '))
+            error->pop_back();
+        for (char& c : *error)
+            if (c == '\n')
+                c = ' ';
+        PQfinish(connection);
+        return nullptr;
+    }
+    // The server's notices ("already exists, skipping") are not the operator's business.
+    PQsetNoticeProcessor(
+        connection, [](void*, const char*) {}, nullptr);
+    return std::make_unique<PostgresConnection>(connection);
+}
+
+} // namespace line
