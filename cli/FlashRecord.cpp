@@ -26,5 +26,7 @@ std::string RecordJson(const FLASH_RECORD& r) {
     json["result"] = r.result;
     json["exit"] = r.exit;
     json["seconds"] = std::round(r.seconds * 1000) / 1000; // to the millisecond
+    json["id"] = r.id;
+    json["station"] = r.station;
     return JsonText(json);
 }

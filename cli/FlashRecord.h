@@ -26,6 +26,8 @@ struct FLASH_RECORD {
     std::string result; // the text that decided the exit status, or "interrupted"
     int exit = 0;
     double seconds = 0;
+    std::string id;      // a UUID of its own, so that a copy forwarded twice can be dropped
+    std::string station; // the station file's name, else the host's
 };
 
 std::string RecordJson(const FLASH_RECORD& record);

@@ -57,10 +57,10 @@ Strings Keys(const std::string& json) {
     return keys;
 }
 
-const Strings kRecordKeys = {"time",   "host",   "korvane", "port",       "port_id",
-                             "target", "slave",  "file",    "file_bytes", "file_sha256",
-                             "start",  "end",    "blocks",  "exchanges",  "retries",
-                             "status", "result", "exit",    "seconds"};
+const Strings kRecordKeys = {
+    "time",    "host",       "korvane",     "port",  "port_id", "target", "slave",
+    "file",    "file_bytes", "file_sha256", "start", "end",     "blocks", "exchanges",
+    "retries", "status",     "result",      "exit",  "seconds", "id",     "station"};
 
 struct Outcome {
     const char* name;
