@@ -1,0 +1,88 @@
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Output.h"
+#include "cli/Usage.h"
+
+#include "line/Report.h"
+#include "line/StationFile.h"
+#include "platform/host/files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+namespace {
+
+// The whole of a record file, or of standard input for "-".
+bool ReadRecords(const std::string& file, std::string* bytes) {
+    if (file == "-") {
+        bytes->assign(std::istreambuf_iterator<char>(std::cin), {});
+        return true;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), {});
+    return !in.bad();
+}
+
+} // namespace
+
+int ReportCommand(int argc, char** argv) {
+    const int OPTION_JSON = 0x200, OPTION_HTML = 0x201;
+    const option known[] = {HELP_OPTION,
+                            {"json", no_argument, nullptr, OPTION_JSON},
+                            {"html", required_argument, nullptr, OPTION_HTML},
+                            {}};
+    bool json = false, help = false;
+    std::string html;
+    std::vector<std::string> files;
+    const std::string what = ReadOptions(
+        argc, argv, known,
+        [&](int id, const std::string& value) {
+            if (id == 'h')
+                help = true;
+            else if (id == OPTION_JSON)
+                json = true;
+            else
+                html = value;
+            return std::string();
+        },
+        &files);
+    if (!what.empty())
+        return UsageError("report", what.c_str());
+    if (help) {
+        Out("%s", REPORT_USAGE);
+        return EXIT_UPDATED;
+    }
+    if (files.empty()) {
+        line::StationSettings station;
+        line::LoadStation(line::kSystemStationFile, std::getenv(line::kStationFileVariable),
+                          host::CurrentUser(), &station);
+        files.push_back(station.record.empty() ? "/var/lib/korvane/records.jsonl" : station.record);
+    }
+    line::LineReport report;
+    for (const std::string& file : files) {
+        std::string bytes;
+        if (!ReadRecords(file, &bytes)) {
+            std::fprintf(stderr, "korvane report: %s cannot be read\n", file.c_str());
+            return EXIT_UPDATE_FAILED;
+        }
+        line::AddRecordText(bytes, &report);
+    }
+    report.Finish();
+    if (!html.empty()) {
+        std::ofstream out(html, std::ios::binary | std::ios::trunc);
+        out << line::ReportHtml(report);
+        if (!out.flush()) {
+            std::fprintf(stderr, "korvane report: %s cannot be written\n", html.c_str());
+            return EXIT_UPDATE_FAILED;
+        }
+    }
+    const std::string text = json ? line::ReportJson(report) + "\n" : line::ReportText(report);
+    Out("%s", text.c_str());
+    return EXIT_UPDATED;
+}
