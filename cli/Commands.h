@@ -6,3 +6,5 @@ int FlashCommand(int argc, char** argv);
 int ScanCommand(int argc, char** argv);
 int StationCommand(int argc, char** argv);
 int PortsCommand(int argc, char** argv);
+int ForwardCommand(int argc, char** argv);
+int ReportCommand(int argc, char** argv);

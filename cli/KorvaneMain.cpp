@@ -22,10 +22,8 @@ struct COMMAND_ENTRY {
 };
 
 const COMMAND_ENTRY s_commands[] = {
-    {"flash", FlashCommand},
-    {"scan", ScanCommand},
-    {"station", StationCommand},
-    {"ports", PortsCommand},
+    {"flash", FlashCommand}, {"scan", ScanCommand},       {"station", StationCommand},
+    {"ports", PortsCommand}, {"forward", ForwardCommand}, {"report", ReportCommand},
 };
 
 // The dialog, as on the device; --port only says which device stands behind COM6:.
