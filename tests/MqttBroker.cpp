@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -51,8 +52,12 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& out) {
         const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         dup2(fd, 1);
         dup2(fd, 2);
-        std::vector<std::string> all = args;
-        testsupport::ExecOrExit(all);
+        std::vector<char*> argv;
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data()); // mosquitto_sub from PATH
+        _exit(127);
     }
     return pid;
 }
@@ -64,8 +69,8 @@ bool Run(const std::string& command) {
 } // namespace
 
 bool HaveMosquitto() {
-    return Run("command -v mosquitto_sub && command -v mosquitto_passwd && "
-               "(command -v mosquitto || test -x /usr/sbin/mosquitto)");
+    return Run("{ command -v mosquitto_sub && command -v mosquitto_passwd && "
+               "{ command -v mosquitto || test -x /usr/sbin/mosquitto; }; }");
 }
 
 Broker::Broker(const std::string& dir, bool tls, bool signedByCa) : m_dir(dir), m_tls(tls) {
@@ -74,7 +79,10 @@ Broker::Broker(const std::string& dir, bool tls, bool signedByCa) : m_dir(dir), 
     std::ofstream config(m_dir + "/mosquitto.conf");
     config << "listener " << m_port << " 127.0.0.1\nallow_anonymous false\npassword_file " << m_dir
            << "/passwd\npersistence true\npersistence_location " << m_dir
-           << "/\nautosave_interval 1\nautosave_on_changes true\nlog_dest stderr\n";
+           << "/\nautosave_interval 1\nautosave_on_changes true\nlog_dest stderr\nlog_type all\n";
+    // Started as root, the broker would become the user mosquitto, who cannot read our folder.
+    if (const passwd* user = getpwuid(geteuid()))
+        config << "user " << user->pw_name << "\n";
     if (!tls)
         return;
     const std::string d = m_dir + "/";
@@ -96,9 +104,14 @@ Broker::Broker(const std::string& dir, bool tls, bool signedByCa) : m_dir(dir), 
 }
 
 Broker::~Broker() {
+    Stop();
+}
+
+void Broker::Stop() {
     if (m_sub > 0) {
         kill(m_sub, SIGTERM);
         waitpid(m_sub, nullptr, 0);
+        m_sub = -1;
     }
     Kill(SIGTERM);
 }
@@ -148,10 +161,19 @@ bool Broker::Subscribe() {
     if (m_tls)
         args.insert(args.end(), {"--cafile", CaFile()});
     m_sub = Spawn(args, m_dir + "/received");
-    // Subscribed once the broker has saved the session (the file appears).
+    // Once the broker has the subscription, it saves its sessions on SIGUSR1: the collector's
+    // then outlives even a SIGKILL of the broker.
     for (int i = 0; i < 500; ++i) {
-        if (access((m_dir + "/mosquitto.db").c_str(), F_OK) == 0)
-            return true;
+        if (testsupport::Slurp(m_dir + "/broker.log").find("Received SUBSCRIBE from collector") !=
+            std::string::npos) {
+            kill(m_broker, SIGUSR1);
+            for (int j = 0; j < 500; ++j) {
+                if (access((m_dir + "/mosquitto.db").c_str(), F_OK) == 0)
+                    return true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
