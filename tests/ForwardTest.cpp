@@ -175,9 +175,18 @@ TEST(Forward, BrokerKilledMidwayLosesNothing) {
     ASSERT_TRUE(rig.broker.Subscribe()) << rig.BrokerLog();
     rig.Follow();
     Strings lines = Appended(rig.records, 30);
-    ASSERT_GE(rig.broker.WaitIds(5, 20000).size(), 5u) << rig.Log();
+    ASSERT_EQ(rig.broker.WaitIds(30, 20000).size(), 30u) << rig.Log();
+    // Stopped, the broker takes records without acknowledging them; then it is killed with
+    // them in flight, and more are written while it is gone.
+    rig.broker.Signal(SIGSTOP);
+    Strings more = Appended(rig.records, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     rig.broker.Kill(SIGKILL);
-    const Strings more = Appended(rig.records, 20);
+    const std::string cursor = rig.Cursor();
+    EXPECT_EQ(cursor.substr(0, cursor.find(' ')),
+              std::to_string(testsupport::Slurp(rig.records).size() - 10 * (more[0].size() + 1)));
+    const Strings last = Appended(rig.records, 10);
+    more.insert(more.end(), last.begin(), last.end());
     lines.insert(lines.end(), more.begin(), more.end());
     ASSERT_TRUE(rig.broker.Start()) << rig.BrokerLog();
     const Strings ids = rig.broker.WaitIds(50, 30000);

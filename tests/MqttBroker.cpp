@@ -107,6 +107,10 @@ Broker::~Broker() {
     Stop();
 }
 
+void Broker::Signal(int sig) const {
+    kill(m_broker, sig);
+}
+
 void Broker::Stop() {
     if (m_sub > 0) {
         kill(m_sub, SIGTERM);

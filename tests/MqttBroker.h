@@ -21,6 +21,7 @@ public:
     bool Start();       // (again) on the same port, with the sessions it saved
     void Kill(int sig); // and waits for it to end
     void Stop();        // the collector and the broker
+    void Signal(int sig) const;
     int Port() const { return m_port; }
     std::string Url() const;
     std::string CaFile() const { return m_dir + "/ca.pem"; }
