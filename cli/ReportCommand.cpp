@@ -12,21 +12,38 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 
 namespace {
 
-// The whole of a record file, or of standard input for "-".
-bool ReadRecords(const std::string& file, std::string* bytes) {
-    if (file == "-") {
-        bytes->assign(std::istreambuf_iterator<char>(std::cin), {});
-        return true;
+// Reads a record file (standard input for "-") into the report a few MiB at a time, whole
+// lines each time: a file of a million records needs no half a gigabyte of memory.
+bool ReadRecords(const std::string& file, line::LineReport* report) {
+    std::ifstream named;
+    if (file != "-") {
+        named.open(file, std::ios::binary);
+        if (!named)
+            return false;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    std::istream& in = file == "-" ? std::cin : named;
+    std::string buffer;
+    const size_t chunk = 4 << 20;
+    for (;;) {
+        const size_t kept = buffer.size();
+        buffer.resize(kept + chunk);
+        in.read(&buffer[kept], chunk);
+        buffer.resize(kept + static_cast<size_t>(in.gcount()));
+        if (in.bad())
+            return false;
+        if (!in) { // the end: the last line, too, even without its line break
+            line::AddRecordText(buffer, report);
+            return true;
+        }
+        const size_t end = buffer.rfind('\n');
+        if (end == std::string::npos)
+            continue;
+        line::AddRecordText(buffer.substr(0, end + 1), report);
+        buffer.erase(0, end + 1);
+    }
 }
 
 } // namespace
@@ -66,12 +83,10 @@ int ReportCommand(int argc, char** argv) {
     }
     line::LineReport report;
     for (const std::string& file : files) {
-        std::string bytes;
-        if (!ReadRecords(file, &bytes)) {
+        if (!ReadRecords(file, &report)) {
             std::fprintf(stderr, "korvane report: %s cannot be read\n", file.c_str());
             return EXIT_UPDATE_FAILED;
         }
-        line::AddRecordText(bytes, &report);
     }
     report.Finish();
     if (!html.empty()) {

@@ -31,6 +31,13 @@ struct LineReport {
     double firstStart = 0, lastEnd = 0; // seconds since 1970, of the span's ends
     int64_t skipped = 0;                // lines that are no record
 
+    // The groups of the record before, so that a run of records of one image, port or hour
+    // finds its stats without a look-up.
+    struct Last {
+        std::string file, sha, port, hour; // as written in the record
+        BoardStats *imageStats = nullptr, *portStats = nullptr, *hourStats = nullptr;
+    } last;
+
     double BoardsPerHour() const;
     // Sorts the seconds and flags the ports; call once every record is in.
     void Finish();

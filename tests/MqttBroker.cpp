@@ -12,6 +12,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <random>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -21,18 +22,29 @@ namespace mqtttest {
 
 namespace {
 
+// A port nobody listens on, drawn at random: the kernel hands a port just freed to the next
+// test that asks, and two tests running at once would then start their brokers on one port.
 int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
+    std::random_device random;
+    for (;;) {
+        const int port = 20000 + static_cast<int>(random() % 40000);
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        if (free)
+            return port;
+    }
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
 }
 
 bool Listening(int port) {
@@ -127,10 +139,17 @@ std::string Broker::Url() const {
 bool Broker::Start() {
     const std::string program =
         Run("test -x /usr/sbin/mosquitto") ? "/usr/sbin/mosquitto" : "mosquitto";
-    m_broker = Spawn({program, "-c", m_dir + "/mosquitto.conf"}, m_dir + "/broker.log");
+    const std::string log = m_dir + "/broker.log";
+    const size_t started = Count(testsupport::Slurp(log), " running");
+    m_broker = Spawn({program, "-c", m_dir + "/mosquitto.conf"}, log);
+    // Ours listens once it says it runs (another's listener on the port would fool a connect).
     for (int i = 0; i < 500; ++i) {
-        if (Listening(m_port))
+        if (Count(testsupport::Slurp(log), " running") > started && Listening(m_port))
             return true;
+        if (waitpid(m_broker, nullptr, WNOHANG) == m_broker) {
+            m_broker = -1;
+            return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
