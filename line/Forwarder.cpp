@@ -290,9 +290,18 @@ private:
                 const int rc = mosquitto_publish(m_mosq, &entry.mid, topic.c_str(),
                                                  static_cast<int>(line.text.size()),
                                                  line.text.data(), 1, false);
-                if (rc != MOSQ_ERR_SUCCESS)
-                    return; // the connection is gone; Pump says so
-                entry.acknowledged = false;
+                if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NOMEM)
+                    return; // the connection is gone (Pump says so), or sent again later
+                if (rc == MOSQ_ERR_SUCCESS) {
+                    entry.acknowledged = false;
+                } else {
+                    // A topic the broker would refuse (a station name with + or #), a record
+                    // too large: said and passed over, never a silent stall. The file keeps it.
+                    ++m_skipped;
+                    m_job.say(m_job.recordFile + ": the line at byte " +
+                              std::to_string(line.start) + " cannot be published on " + topic +
+                              ": " + mosquitto_strerror(rc));
+                }
             }
             m_window.push_back(entry);
             m_read.pop_front();
