@@ -34,6 +34,15 @@ std::string ReadOptions(int argc, char** argv, const option* options,
     return "";
 }
 
+std::string ReadFlags(int argc, char** argv, const option* options,
+                      const std::function<std::string(int id, const std::string& value)>& take) {
+    std::vector<std::string> operands;
+    const std::string what = ReadOptions(argc, argv, options, take, &operands);
+    if (what.empty() && !operands.empty())
+        return "unknown argument '" + operands[0] + "'";
+    return what;
+}
+
 void UsePort(const std::string& device) {
     ce::MapHostPort(SLAVE_PORT_NAME, device, "--port");
 }

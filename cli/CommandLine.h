@@ -20,6 +20,10 @@ std::string ReadOptions(int argc, char** argv, const option* options,
                         const std::function<std::string(int id, const std::string& value)>& take,
                         std::vector<std::string>* operands);
 
+// The same for a command that takes options only: any other argument is wrong.
+std::string ReadFlags(int argc, char** argv, const option* options,
+                      const std::function<std::string(int id, const std::string& value)>& take);
+
 // Puts the device behind the slave's port for this process (what --port says), so that the
 // reason it does not open names --port as where it came from.
 void UsePort(const std::string& device);

@@ -6,5 +6,6 @@ int FlashCommand(int argc, char** argv);
 int ScanCommand(int argc, char** argv);
 int StationCommand(int argc, char** argv);
 int PortsCommand(int argc, char** argv);
+int RecipeCommand(int argc, char** argv);
 int ForwardCommand(int argc, char** argv);
 int ReportCommand(int argc, char** argv);

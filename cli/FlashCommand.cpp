@@ -9,6 +9,7 @@
 #include "cli/HeadlessFlash.h"
 #include "cli/Output.h"
 #include "cli/ProgressLine.h"
+#include "cli/RecipeRun.h"
 #include "cli/Usage.h"
 
 #include "afxstr.h"
@@ -106,6 +107,16 @@ int FlashCommand(int argc, char** argv) {
     const int prepared = PrepareFlashRun(argc, argv, false, &options, &record);
     if (prepared >= 0)
         return prepared;
+    // A recipe is approved before anything is sent; the run then flashes exactly the bytes
+    // approved. A gang's runs each approve it again: its pinned hash keeps their bytes the same.
+    APPROVED_IMAGE approved;
+    if (!options.recipe.empty()) {
+        const line::Approval approval = ApproveHere(options.recipe, options.allowUnsigned);
+        if (!approval.verdict.Passed())
+            return SayRefused("flash", approval.verdict);
+        TakeRecipeTarget(approval.recipe, &options);
+        approved = ApprovedImageOf(approval);
+    }
     if (options.ports.size() > 1) {
         CGangView view(options.ports, options.json, host::IsTerminal(1));
         const int code = GangExitCode(RunGang(options, options.ports, view));
@@ -132,7 +143,7 @@ int FlashCommand(int argc, char** argv) {
         report.Progress().Clear();
         ce::WriteDebugToStderr(text);
     });
-    int exitCode = RunHeadlessFlash(options, report);
+    int exitCode = RunHeadlessFlash(options, report, options.recipe.empty() ? nullptr : &approved);
     if (exitCode == EXIT_UPDATED && report.RecordLost())
         exitCode = EXIT_UPDATE_FAILED;
     ce::SetConsoleSink(oldConsole);

@@ -54,6 +54,18 @@ CFlashImage::READ CFlashImage::Read(const std::string& file, std::string* why) {
         *why = "cannot be read";
         return READ_FAILED;
     }
+    return Hold(file, bytes, why);
+}
+
+CFlashImage::READ CFlashImage::Hold(const std::string& file, const std::vector<uint8_t>& bytes,
+                                    std::string* why) {
+    m_file = file;
+    m_read = false;
+    m_sha256.clear();
+    if (bytes.size() > MAX_BYTES) {
+        *why = "larger than 64 MiB; no HEX image of a slave is";
+        return READ_TOO_LARGE;
+    }
     if (!m_copy.Make(bytes, why))
         return READ_FAILED;
     m_bytes = static_cast<int64_t>(bytes.size());

@@ -7,6 +7,7 @@
 #include "platform/host/sealed_copy.h"
 
 #include <string>
+#include <vector>
 
 class CFlashImage {
 public:
@@ -18,6 +19,9 @@ public:
     // Reads FILE as the dialog's file field takes it (a path that begins with \ lies in the
     // device file system). *why says what went wrong.
     READ Read(const std::string& file, std::string* why);
+    // Holds bytes already read (an approved recipe's image), named by file, as Read would
+    // have held them.
+    READ Hold(const std::string& file, const std::vector<uint8_t>& bytes, std::string* why);
     // What the dialog's file field gets: the sealed copy, or FILE itself when it could not be
     // read, so that the dialog says what it finds ("Error opening file").
     std::string DialogPath() const;

@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/ExitCodes.h"
+#include "cli/RecipeRun.h"
 #include "cli/Usage.h"
 #include "platform/host/host.h"
 #include "protocol/Slaves.h"
@@ -27,23 +28,6 @@ int StepperAddress(const std::string& text) {
     return value <= 0xFF && g_stepperTarget.HasSlave(static_cast<BYTE>(value)) ? int(value) : -1;
 }
 
-std::string ParseStepperList(const std::string& list, std::vector<uint8_t>* slaves) {
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = list.find(',', start);
-        const std::string item =
-            list.substr(start, comma == std::string::npos ? comma : comma - start);
-        const int address = StepperAddress(item);
-        if (address < 0)
-            return "'" + item + "' is no Stepper address (" + SlaveListText(g_stepperTarget) +
-                   ", in hex with 0x or in decimal)";
-        slaves->push_back(static_cast<uint8_t>(address));
-        if (comma == std::string::npos)
-            return "";
-        start = comma + 1;
-    }
-}
-
 } // namespace
 
 std::string ParseFlashOptions(int argc, char** argv, bool station, FLASH_OPTIONS* options) {
@@ -53,13 +37,17 @@ std::string ParseFlashOptions(int argc, char** argv, bool station, FLASH_OPTIONS
         OPTION_RECORD,
         OPTION_JSON,
         OPTION_QUIET,
-        OPTION_WAIT_PORT
+        OPTION_WAIT_PORT,
+        OPTION_RECIPE,
+        OPTION_UNSIGNED
     };
     const option common[] = {HELP_OPTION,
                              PORT_OPTION,
                              {"od", no_argument, nullptr, OPTION_OD},
                              {"stepper", required_argument, nullptr, OPTION_STEPPER},
-                             {"record", required_argument, nullptr, OPTION_RECORD}};
+                             {"record", required_argument, nullptr, OPTION_RECORD},
+                             {"recipe", required_argument, nullptr, OPTION_RECIPE},
+                             {"unsigned", no_argument, nullptr, OPTION_UNSIGNED}};
     std::vector<option> known(std::begin(common), std::end(common));
     if (station) {
         known.push_back({"wait-port", no_argument, nullptr, OPTION_WAIT_PORT});
@@ -105,6 +93,14 @@ std::string ParseFlashOptions(int argc, char** argv, bool station, FLASH_OPTIONS
             case OPTION_WAIT_PORT:
                 options->waitPort = true;
                 break;
+            case OPTION_RECIPE:
+                if (!options->recipe.empty())
+                    return "--recipe is given twice";
+                options->recipe = value;
+                break;
+            case OPTION_UNSIGNED:
+                options->allowUnsigned = true;
+                break;
             }
             return "";
         },
@@ -117,11 +113,37 @@ std::string ParseFlashOptions(int argc, char** argv, bool station, FLASH_OPTIONS
         options->file = operands[0];
     if (options->help)
         return "";
+    if (!options->recipe.empty()) {
+        // The recipe names the target, the slaves and the image; nothing may add to it.
+        if (options->target || !options->file.empty())
+            return "--recipe names the target and the image; give none of --od, --stepper and "
+                   "FILE with it";
+        return "";
+    }
+    if (options->allowUnsigned)
+        return "--unsigned is for a --recipe";
     if (!options->target)
         return "no target: give --od or --stepper LIST";
     if (options->file.empty())
         return "no FILE to flash";
     return "";
+}
+
+std::string ParseStepperList(const std::string& list, std::vector<uint8_t>* slaves) {
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = list.find(',', start);
+        const std::string item =
+            list.substr(start, comma == std::string::npos ? comma : comma - start);
+        const int address = StepperAddress(item);
+        if (address < 0)
+            return "'" + item + "' is no Stepper address (" + SlaveListText(g_stepperTarget) +
+                   ", in hex with 0x or in decimal)";
+        slaves->push_back(static_cast<uint8_t>(address));
+        if (comma == std::string::npos)
+            return "";
+        start = comma + 1;
+    }
 }
 
 std::string StepperList(const std::vector<uint8_t>& slaves, const char* separator) {
@@ -149,5 +171,14 @@ int PrepareFlashRun(int argc, char** argv, bool station, FLASH_OPTIONS* options,
         const std::string what = "cannot append to the record file " + options->record + ": " + why;
         return UsageError(command, what.c_str());
     }
+    // A free run (FILE, no recipe) where the station requires recipes is refused here; a
+    // recipe is approved by the command itself, before anything is sent.
+    line::StationSettings settings;
+    line::Verdict verdict = LoadThisStation(&settings);
+    if (verdict.Passed() && options->recipe.empty())
+        verdict = line::RefuseUnapproved(settings,
+                                         station ? "a station without a recipe" : "a free flash");
+    if (!verdict.Passed())
+        return SayRefused(command, verdict);
     return -1;
 }

@@ -26,6 +26,13 @@ std::string RecordJson(const FLASH_RECORD& r) {
     json["result"] = r.result;
     json["exit"] = r.exit;
     json["seconds"] = std::round(r.seconds * 1000) / 1000; // to the millisecond
+    if (r.recipe)
+        json["recipe"] = {{"name", r.recipe->name},
+                          {"revision", r.recipe->revision},
+                          {"sha256", r.recipe->sha256},
+                          {"signer", JsonOrNull(r.recipe->signer)}};
+    else
+        json["recipe"] = nullptr;
     json["id"] = r.id;
     json["station"] = r.station;
     return JsonText(json);

@@ -9,6 +9,14 @@
 #include <optional>
 #include <string>
 
+// The approved recipe a slave was flashed from.
+struct RECIPE_RECORD {
+    std::string name;
+    std::string revision;
+    std::string sha256;                // of the recipe file
+    std::optional<std::string> signer; // the key id in hex; none when run with --unsigned
+};
+
 struct FLASH_RECORD {
     std::string time; // the start, UTC, ISO 8601 with milliseconds
     std::string host;
@@ -16,7 +24,7 @@ struct FLASH_RECORD {
     std::optional<std::string> portId; // its /dev/serial/by-path or by-id name
     const TARGET_KIND* target = &g_odTarget;
     uint8_t slave = 0;
-    std::string file; // as given
+    std::string file; // as given, or the recipe's image
     std::optional<int64_t> fileBytes;
     std::optional<std::string> fileSha256;
     std::optional<int64_t> start, end, blocks; // the loader's range and the blocks it needs
@@ -26,6 +34,7 @@ struct FLASH_RECORD {
     std::string result; // the text that decided the exit status, or "interrupted"
     int exit = 0;
     double seconds = 0;
+    std::optional<RECIPE_RECORD> recipe; // none for a free flash
     std::string id;      // a UUID of its own, so that a copy forwarded twice can be dropped
     std::string station; // the station file's name, else the host's
 };

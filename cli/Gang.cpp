@@ -2,7 +2,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/GangProtocol.h"
 
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 #include "platform/host/child.h"
 
 #include <csignal>
@@ -12,10 +12,15 @@
 
 namespace {
 
-// The arguments of one port's run: the same target, record and file, its own port.
+// The arguments of one port's run: the same target, record and file (or the same recipe,
+// which the run approves again), its own port.
 std::vector<std::string> ChildArgs(const FLASH_OPTIONS& options, const std::string& port) {
     std::vector<std::string> args = {"korvane", "flash", "--quiet"};
-    if (options.target == &g_odTarget)
+    if (!options.recipe.empty()) {
+        args.insert(args.end(), {"--recipe", options.recipe});
+        if (options.allowUnsigned)
+            args.push_back("--unsigned");
+    } else if (options.target == &g_odTarget)
         args.push_back("--od");
     else
         args.insert(args.end(), {"--stepper", StepperList(options.slaves, ",")});
@@ -23,7 +28,8 @@ std::vector<std::string> ChildArgs(const FLASH_OPTIONS& options, const std::stri
         args.insert(args.end(), {"--record", options.record});
     if (!port.empty())
         args.insert(args.end(), {"--port", port});
-    args.push_back(options.file);
+    if (options.recipe.empty())
+        args.push_back(options.file);
     return args;
 }
 
@@ -75,7 +81,7 @@ template <typename Handle> void TakeLines(std::string* pending, bool all, Handle
 
 std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::string>& ports,
                          IGangObserver& observer) {
-    ce::CatchInterrupts();
+    host::CatchInterrupts();
     const std::string self = host::SelfPath();
     const std::string childSetting = std::string(GANG_CHILD_VARIABLE) + "=1";
     std::vector<std::unique_ptr<GANG_RUN>> runs;
@@ -97,8 +103,8 @@ std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::st
         if (!open)
             break;
         std::vector<bool> ready;
-        host::WaitReadable(fds, passedOn ? -1 : ce::InterruptFd(), -1, &ready);
-        if (ce::InterruptSignal() && !passedOn) {
+        host::WaitReadable(fds, passedOn ? -1 : host::InterruptFd(), -1, &ready);
+        if (host::InterruptSignal() && !passedOn) {
             for (const auto& run : runs)
                 run->process.Signal(SIGINT);
             passedOn = true;
@@ -130,7 +136,7 @@ std::vector<int> RunGang(const FLASH_OPTIONS& options, const std::vector<std::st
 }
 
 int GangExitCode(const std::vector<int>& codes) {
-    if (ce::InterruptSignal())
+    if (host::InterruptSignal())
         return EXIT_INTERRUPTED;
     for (int code : codes) {
         if (code != EXIT_UPDATED)

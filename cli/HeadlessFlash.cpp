@@ -9,9 +9,9 @@
 #include "afxstr.h"
 #include "app/KorvaneRes.h"
 #include "app/resource.h"
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 #include "ce_namespace.h"
-#include "serial_ports.h"
+#include "platform/host/serial_ports.h"
 #include "line/RecordIdentity.h"
 #include "platform/host/host.h"
 #include "platform/ui/HeadlessBackEnd.h"
@@ -84,7 +84,7 @@ public:
     explicit CShowRelay(IFlashObserver& observer) : m_observer(observer) {}
 
     void OnControlShown(const CUiControl& control) override {
-        if (ce::InterruptSignal())
+        if (host::InterruptSignal())
             return; // what an interrupted update shows is no news
         if (control.GetId() == IDC_STATUS && control.GetText() != m_status) {
             m_status = control.GetText();
@@ -95,7 +95,7 @@ public:
         }
     }
     void OnMessageBoxShown(const std::wstring& text, UINT /*nType*/) override {
-        if (!ce::InterruptSignal())
+        if (!host::InterruptSignal())
             m_observer.OnShown(text);
     }
 
@@ -109,13 +109,18 @@ private:
 
 } // namespace
 
-int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
-    ce::CatchInterrupts();
-    // The file is read once, before anything is sent; every slave gets these bytes.
+int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
+                     const APPROVED_IMAGE* approved) {
+    host::CatchInterrupts();
+    // The file is read once, before anything is sent; every slave gets these bytes. An
+    // approved image is held as approved: the dialog never reads its file.
     CFlashImage image;
     std::string why;
-    if (image.Read(options.file, &why) == CFlashImage::READ_TOO_LARGE) {
-        std::fprintf(stderr, "korvane flash: %s: %s\n", options.file.c_str(), why.c_str());
+    const std::string file = approved ? approved->file : options.file;
+    const CFlashImage::READ read =
+        approved ? image.Hold(file, approved->bytes, &why) : image.Read(file, &why);
+    if (read == CFlashImage::READ_TOO_LARGE || (approved && read != CFlashImage::READ_OK)) {
+        std::fprintf(stderr, "korvane flash: %s: %s\n", file.c_str(), why.c_str());
         return EXIT_FILE;
     }
     CShowRelay relay(observer);
@@ -126,7 +131,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
         dialog.Click(RadioButtonOf(dialog, *options.target));
         dialog.Type(IDC_FILENAME, CString(image.DialogPath().c_str()).GetString());
         for (uint8_t slave : options.slaves) {
-            if (ce::InterruptSignal())
+            if (host::InterruptSignal())
                 break;
             FLASH_RECORD record;
             record.time = host::UtcNowIso8601();
@@ -139,7 +144,9 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
                 record.portId = stableName;
             record.target = options.target;
             record.slave = slave;
-            record.file = options.file;
+            record.file = file;
+            if (approved)
+                record.recipe = approved->recipe;
             image.Describe(*options.target, &record);
             // A target of one slave has no list to pick from; the dialog addresses it alone.
             if (options.target->slaveCount > 1 &&
@@ -163,7 +170,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
             record.retries = after.dwRetries - before.dwRetries;
 
             const std::wstring status = dialog.FindControl(IDC_STATUS)->GetText();
-            if (ce::InterruptSignal()) {
+            if (host::InterruptSignal()) {
                 record.result = "interrupted";
                 record.exit = EXIT_INTERRUPTED;
             } else {
@@ -180,7 +187,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer) {
     });
     AfxWinMain(&g_korvaneModule, nullptr, nullptr, SW_SHOW);
     ReleaseProtocolStack();
-    if (ce::InterruptSignal())
+    if (host::InterruptSignal())
         return EXIT_INTERRUPTED;
     return firstFailure;
 }

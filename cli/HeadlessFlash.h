@@ -6,6 +6,10 @@
 #include "cli/FlashOptions.h"
 #include "cli/FlashRecord.h"
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 // Told of each slave's update as it runs.
 class IFlashObserver {
 public:
@@ -22,8 +26,17 @@ protected:
     ~IFlashObserver() = default;
 };
 
-// Flashes options.file into every slave the options name, through the device behind COM6:
-// now. Every slave is tried, even after one failed, but a failure of the file or the port
-// ends the run at once. Returns the exit status of the first slave that failed, 0 when none
-// did, EXIT_INTERRUPTED when a signal stopped the run. The port is released before it returns.
-int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer);
+// An approved recipe's image: the bytes approved, named by the recipe's image.
+struct APPROVED_IMAGE {
+    std::string file;           // the recipe's image, resolved against its folder
+    std::vector<uint8_t> bytes; // read once and hashed by the approval
+    RECIPE_RECORD recipe;
+};
+
+// Flashes options.file (or the approved image, when given) into every slave the options name,
+// through the device behind COM6: now. Every slave is tried, even after one failed, but a failure
+// of the file or the port ends the run at once. Returns the exit status of the first slave that
+// failed, 0 when none did, EXIT_INTERRUPTED when a signal stopped the run. The port is released
+// before it returns.
+int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
+                     const APPROVED_IMAGE* approved = nullptr);

@@ -3,12 +3,15 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/RecipeRun.h"
 #include "cli/Usage.h"
 
 #include "afxapp.h"
 #include "app/KorvaneRes.h"
+#include "conio.h"
 #include "korvane_version.h"
 #include "platform/host/host.h"
+#include "platform/ui/TerminalLog.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,9 +25,27 @@ struct COMMAND_ENTRY {
 };
 
 const COMMAND_ENTRY s_commands[] = {
-    {"flash", FlashCommand}, {"scan", ScanCommand},       {"station", StationCommand},
-    {"ports", PortsCommand}, {"forward", ForwardCommand}, {"report", ReportCommand},
+    {"flash", FlashCommand},   {"scan", ScanCommand},     {"station", StationCommand},
+    {"ports", PortsCommand},   {"recipe", RecipeCommand}, {"forward", ForwardCommand},
+    {"report", ReportCommand},
 };
+
+// The dialog flashes any file an operator picks: a station that runs approved recipes only
+// (or whose settings cannot be trusted) does not open it. The one line goes to standard error
+// and to the log, where a line's maintainer looks for what the dialog says.
+int RefuseDialogHere() {
+    line::StationSettings station;
+    line::Verdict verdict = LoadThisStation(&station);
+    if (verdict.Passed())
+        verdict = line::RefuseUnapproved(station, "the dialog");
+    if (verdict.Passed())
+        return -1;
+    {
+        CTerminalLog log(TermLogPath());
+        _cprintf("korvane: %s\n", verdict.message.c_str());
+    }
+    return SayRefused(nullptr, verdict);
+}
 
 // The dialog, as on the device; --port only says which device stands behind COM6:.
 int RunDialog(int argc, char** argv) {
@@ -41,6 +62,9 @@ int RunDialog(int argc, char** argv) {
         what = "unknown option or command '" + operands[0] + "'";
     if (!what.empty())
         return UsageError(nullptr, what.c_str());
+    const int refused = RefuseDialogHere();
+    if (refused >= 0)
+        return refused;
     return AfxWinMain(&g_korvaneModule, nullptr, nullptr, SW_SHOW);
 }
 

@@ -42,3 +42,23 @@ bool OutLine(const std::string& line) {
 bool StdoutLost() {
     return s_lost;
 }
+
+std::string Printable(const std::string& text) {
+    std::string shown;
+    char escape[8];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            shown += escape;
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            std::snprintf(escape, sizeof escape, "\\u%04X", next);
+            shown += escape;
+            ++i;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}

@@ -13,3 +13,8 @@ bool Out(const char* format, ...) __attribute__((format(printf, 1, 2)));
 bool OutLine(const std::string& line);
 // Whether a write to standard output has failed.
 bool StdoutLost();
+
+// Text from a file (a recipe's name, a signature's trusted comment) made safe to show: control
+// characters, C0, DEL and C1 (U+0080 to U+009F), become \xNN or \u00NN, so that nobody can
+// move the cursor, clear the screen or forge a line through them.
+std::string Printable(const std::string& text);

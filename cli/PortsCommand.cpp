@@ -8,7 +8,7 @@
 #include "cli/Usage.h"
 
 #include "ce_namespace.h"
-#include "serial_ports.h"
+#include "platform/host/serial_ports.h"
 
 #include <cstdio>
 #include <cstring>
@@ -114,18 +114,14 @@ int PortsCommand(int argc, char** argv) {
                             {"all", no_argument, nullptr, OPTION_ALL},
                             {"json", no_argument, nullptr, OPTION_JSON},
                             {}};
-    std::vector<std::string> operands;
-    std::string what = ReadOptions(
+    const std::string what = ReadFlags(
         argc, argv, known,
         [&](int id, const std::string&) {
             all = all || id == OPTION_ALL;
             json = json || id == OPTION_JSON;
             help = help || id == 'h';
             return std::string();
-        },
-        &operands);
-    if (what.empty() && !operands.empty())
-        what = "unknown argument '" + operands[0] + "'";
+        });
     if (!what.empty())
         return UsageError("ports", what.c_str());
     if (help)

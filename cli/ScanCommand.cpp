@@ -6,7 +6,7 @@
 #include "cli/StackRelease.h"
 #include "cli/Usage.h"
 
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/SlaveProtocol.h"
 #include "protocol/Targets.h"
@@ -46,8 +46,7 @@ int ScanCommand(int argc, char** argv) {
     const option known[] = {
         HELP_OPTION, PORT_OPTION, {"json", no_argument, nullptr, OPTION_JSON}, {}};
     bool json = false, help = false;
-    std::vector<std::string> operands;
-    std::string what = ReadOptions(
+    const std::string what = ReadFlags(
         argc, argv, known,
         [&](int id, const std::string& value) {
             if (id == OPTION_PORT)
@@ -55,15 +54,12 @@ int ScanCommand(int argc, char** argv) {
             json = json || id == OPTION_JSON;
             help = help || id == 'h';
             return std::string();
-        },
-        &operands);
-    if (what.empty() && !operands.empty())
-        what = "unknown argument '" + operands[0] + "'";
+        });
     if (!what.empty())
         return UsageError("scan", what.c_str());
     if (help)
         return Out("%s", SCAN_USAGE) ? EXIT_UPDATED : EXIT_UPDATE_FAILED;
-    ce::CatchInterrupts();
+    host::CatchInterrupts();
     CSlaveProtocol* protocol = CSlaveProtocol::GetProtocol();
     if (protocol == nullptr) {
         std::fprintf(stderr, "korvane scan: COM6: Error opening port\n");
@@ -75,7 +71,7 @@ int ScanCommand(int argc, char** argv) {
     for (BYTE slave : slaves) {
         BYTE status = 0;
         const bool answered = protocol->GetStatus(slave, &status) == ERR_OK;
-        if (ce::InterruptSignal())
+        if (host::InterruptSignal())
             break;
         anyAnswered = anyAnswered || answered;
         answers.push_back({slave, answered ? std::optional<int64_t>(status) : std::nullopt});
@@ -87,7 +83,7 @@ int ScanCommand(int argc, char** argv) {
             Out("slave 0x%02X: no answer\n", slave);
     }
     ReleaseProtocolStack();
-    if (ce::InterruptSignal()) {
+    if (host::InterruptSignal()) {
         std::fprintf(stderr, "korvane scan: interrupted; the port is released\n");
         return EXIT_INTERRUPTED;
     }

@@ -5,10 +5,11 @@
 #include "cli/FlashOptions.h"
 #include "cli/FlashRecord.h"
 #include "cli/Gang.h"
+#include "cli/RecipeRun.h"
 #include "cli/StationView.h"
 #include "cli/Usage.h"
 
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 #include "ce_namespace.h"
 #include "platform/host/child.h"
 #include "platform/host/host.h"
@@ -28,8 +29,8 @@ bool IsEnd(int key) {
 // Enter (or Space, as a foot switch may send) starts the next board.
 NEXT WaitForKey(host::KeyInput& keys) {
     for (;;) {
-        const int key = keys.Next(-1, ce::InterruptFd());
-        if (ce::InterruptSignal() || IsEnd(key))
+        const int key = keys.Next(-1, host::InterruptFd());
+        if (host::InterruptSignal() || IsEnd(key))
             return NEXT::END;
         if (key == '\r' || key == '\n' || key == ' ')
             return NEXT::BOARD;
@@ -44,10 +45,15 @@ NEXT WaitForPorts(host::KeyInput& keys, const std::vector<std::string>& paths, b
             all = all && host::PathExists(path) == present;
         if (all)
             return NEXT::BOARD;
-        const int key = keys.Next(100, ce::InterruptFd());
-        if (ce::InterruptSignal() || IsEnd(key))
+        const int key = keys.Next(100, host::InterruptFd());
+        if (host::InterruptSignal() || IsEnd(key))
             return NEXT::END;
     }
+}
+
+STATION_RECIPE StationRecipeOf(const line::Approval& approval) {
+    return {approval.recipe.name, approval.recipe.revision,
+            approval.signedRecipe ? approval.signer : "", approval.trustedComment};
 }
 
 std::string TargetText(const FLASH_OPTIONS& options) {
@@ -73,30 +79,65 @@ int StationCommand(int argc, char** argv) {
     for (const std::string& port : ports)
         paths.push_back(port.empty() ? ce::HostPathFor(L"COM6:") : port);
 
-    ce::CatchInterrupts();
+    // A recipe is approved afresh before each board (and before the first screen, which shows
+    // what it names); a recipe or image that no longer verifies ends the station there.
+    const bool withRecipe = !options.recipe.empty();
+    line::Approval approval;
+    if (withRecipe) {
+        approval = ApproveHere(options.recipe, options.allowUnsigned);
+        if (!approval.verdict.Passed())
+            return SayRefused("station", approval.verdict);
+        TakeRecipeTarget(approval.recipe, &options);
+    }
+
+    host::CatchInterrupts();
     host::KeyInput keys;
     CStationView view(TargetText(options), ports, host::IsTerminal(1));
     STATION_COUNTS counts;
-    const std::string prompt = options.waitPort
-                                   ? "Waiting for the board's port to appear; q or Esc: end"
-                                   : "Enter: next board   q or Esc: end";
-    for (;;) {
-        // The image is read afresh for every board: it may have been replaced meanwhile.
+    line::Verdict refused;
+    // The files for the next board: the recipe approved again, or FILE read again; false when
+    // the recipe is refused.
+    auto readAfresh = [&]() {
+        if (withRecipe) {
+            approval = ApproveHere(options.recipe, options.allowUnsigned);
+            if (!approval.verdict.Passed()) {
+                refused = approval.verdict;
+                return false;
+            }
+            TakeRecipeTarget(approval.recipe, &options);
+            view.SetRecipe(TargetText(options), StationRecipeOf(approval));
+            view.SetImage(approval.recipe.imagePath, approval.recipe.imageSha256);
+            return true;
+        }
         CFlashImage image;
         std::string why;
         image.Read(options.file, &why);
         view.SetImage(options.file, image.Sha256());
+        return true;
+    };
+    const std::string prompt = options.waitPort
+                                   ? "Waiting for the board's port to appear; q or Esc: end"
+                                   : "Enter: next board   q or Esc: end";
+    for (;;) {
+        // Read afresh for every board: the files may have been replaced meanwhile.
+        if (!readAfresh())
+            break;
         view.Idle(counts, prompt);
         const NEXT next = options.waitPort ? WaitForPorts(keys, paths, true) : WaitForKey(keys);
         if (next == NEXT::END)
             break;
-        image.Read(options.file, &why); // the image this board gets
-        view.SetImage(options.file, image.Sha256());
+        if (!readAfresh()) // what this board gets
+            break;
         ++counts.boards;
         view.BoardStarted(counts);
         const int code = GangExitCode(RunGang(options, ports, view));
-        if (code == EXIT_INTERRUPTED) {
-            --counts.boards; // a board nobody finished is neither passed nor failed
+        if (code == EXIT_INTERRUPTED || code == EXIT_NOT_APPROVED) {
+            // A board nobody finished is neither passed nor failed; one whose runs refused the
+            // recipe (replaced since the station approved it) was not touched.
+            --counts.boards;
+            if (code == EXIT_NOT_APPROVED)
+                refused = line::Verdict::Refuse(EXIT_NOT_APPROVED,
+                                                options.recipe + ": refused by the board's run");
             break;
         }
         ++(code == EXIT_UPDATED ? counts.passed : counts.failed);
@@ -109,7 +150,10 @@ int StationCommand(int argc, char** argv) {
         }
     }
     Out("%d boards: %d passed, %d failed\n", counts.boards, counts.passed, counts.failed);
-    if (ce::InterruptSignal())
+    if (host::InterruptSignal())
         return EXIT_INTERRUPTED;
+    // Why the station stopped, last, where the operator reads it.
+    if (!refused.Passed())
+        return SayRefused("station", refused);
     return counts.failed == 0 ? EXIT_UPDATED : EXIT_UPDATE_FAILED;
 }

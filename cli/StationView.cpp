@@ -54,16 +54,33 @@ void CStationView::SetImage(const std::string& file, const std::string& sha256) 
     m_sha256 = sha256;
 }
 
+void CStationView::SetRecipe(const std::string& target, const STATION_RECIPE& recipe) {
+    m_target = target;
+    m_withRecipe = true;
+    m_recipe = recipe;
+}
+
 std::string CStationView::Header() const {
     std::string ports;
     for (const GANG_ROW& row : m_rows)
         ports += (ports.empty() ? "" : ", ") + row.label;
-    const std::string sha =
-        m_sha256.empty() ? "cannot be read" : "sha256 " + m_sha256.substr(0, 12);
-    return "Korvane station: " + m_target + " on " + ports + "\nImage: " + m_file + "  " + sha +
-           "\nBoards " + std::to_string(m_counts.boards) + "   passed " +
-           std::to_string(m_counts.passed) + "   failed " + std::to_string(m_counts.failed) +
-           "   yield " + Yield(m_counts) + "\n";
+    // A recipe's image hash is shown whole, on a line of its own (it fills 64 columns), to
+    // be compared with what the recipe pins.
+    const std::string sha = m_sha256.empty() ? "cannot be read"
+                            : m_withRecipe   ? "\n  sha256 " + m_sha256
+                                             : "sha256 " + m_sha256.substr(0, 12);
+    // What a recipe or a signature holds is shown only made printable: it comes from files.
+    std::string recipe;
+    if (m_withRecipe)
+        recipe =
+            "\nRecipe: " + Printable(m_recipe.name) + "  revision " + Printable(m_recipe.revision) +
+            (m_recipe.signer.empty()
+                 ? "  unsigned"
+                 : "  signed by " + m_recipe.signer + ": " + Printable(m_recipe.trustedComment));
+    return "Korvane station: " + m_target + " on " + ports + recipe +
+           "\nImage: " + Printable(m_file) + "  " + sha + "\nBoards " +
+           std::to_string(m_counts.boards) + "   passed " + std::to_string(m_counts.passed) +
+           "   failed " + std::to_string(m_counts.failed) + "   yield " + Yield(m_counts) + "\n";
 }
 
 void CStationView::Idle(const STATION_COUNTS& counts, const std::string& waitingFor) {

@@ -7,10 +7,17 @@ const char KORVANE_USAGE[] =
     "usage: korvane [--port DEVICE]                  the dialog\n"
     "       korvane flash (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"
     "                     [--json] [--quiet] FILE\n"
+    "       korvane flash --recipe R [--unsigned] [--port DEVICE]... [--record FILE]\n"
+    "                     [--json] [--quiet]\n"
     "       korvane station (--od | --stepper LIST) [--port DEVICE]...\n"
     "                       [--record FILE] [--wait-port] FILE\n"
+    "       korvane station --recipe R [--unsigned] [--port DEVICE]...\n"
+    "                       [--record FILE] [--wait-port]\n"
     "       korvane scan [--port DEVICE] [--json]\n"
     "       korvane ports [--all] [--json]\n"
+    "       korvane recipe new (--od | --stepper LIST) --image FILE [--name N]\n"
+    "                          [--revision R]\n"
+    "       korvane recipe check [--unsigned] R\n"
     "       korvane forward [--once]\n"
     "       korvane report [--json] [--html OUT] [FILE...]\n"
     "       korvane --version | --help\n"
@@ -23,6 +30,7 @@ const char KORVANE_USAGE[] =
     "  station   flash board after board, each started by Enter or its port appearing\n"
     "  scan      ask slave 1 and every Stepper address for its status\n"
     "  ports     list this machine's serial ports\n"
+    "  recipe    write a recipe to sign, or check one as this station would run it\n"
     "  forward   send the record file to the station file's MQTT broker\n"
     "  report    yield, retries and times per image and port, from record files\n"
     "\n"
@@ -70,6 +78,8 @@ const char* const EXIT_STATUS_HELP = s_exitStatusHelp.c_str();
 const char FLASH_USAGE[] =
     "usage: korvane flash (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"
     "                     [--json] [--quiet] FILE\n"
+    "       korvane flash --recipe R [--unsigned] [--port DEVICE]... [--record FILE]\n"
+    "                     [--json] [--quiet]\n"
     "\n"
     "Flashes FILE (Intel HEX) as the dialog's \"Flash!\" does, without a screen.\n"
     "\n"
@@ -81,9 +91,15 @@ const char FLASH_USAGE[] =
     "  --record FILE    append one JSON line per slave to FILE, synced before the next slave\n"
     "  --json           one JSON object per slave on standard output instead of the text\n"
     "  --quiet          no progress line on standard error\n"
+    "  --recipe R       flash what the recipe R names (target, slaves, image), once its\n"
+    "                   signature (R.minisig) verifies against the station's keys and the\n"
+    "                   image's SHA-256 is the recipe's; none of --od, --stepper, FILE\n"
+    "  --unsigned       take a recipe without a signature (a bench; refused on a station\n"
+    "                   that runs approved recipes only)\n"
     "\n"
     "FILE is taken as the dialog's file field takes it: a path that begins with \\ lies in\n"
-    "the device file system below CE_ROOT.\n"
+    "the device file system below CE_ROOT. A station whose /etc/korvane/station.toml says\n"
+    "require_recipe = true refuses FILE (exit 7).\n"
     "\n";
 
 const char SCAN_USAGE[] =
@@ -97,11 +113,39 @@ const char SCAN_USAGE[] =
 const char STATION_USAGE[] =
     "usage: korvane station (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"
     "                       [--wait-port] FILE\n"
+    "       korvane station --recipe R [--unsigned] [--port DEVICE]... [--record FILE]\n"
+    "                       [--wait-port]\n"
     "\n"
     "Flashes board after board: Enter (or a foot switch) starts the next board; with\n"
     "--wait-port each board brings its own adapter, and the station waits for the port to\n"
     "appear, flashes, and waits for it to go. q, Esc or the end of input ends the station.\n"
-    "FILE is read afresh for every board. Exit status 0 when every board passed, else 1.\n";
+    "FILE is read afresh for every board. Exit status 0 when every board passed, else 1.\n"
+    "\n"
+    "  --recipe R   flash what the recipe R names; R, its signature and its image are\n"
+    "               checked again before every board, and the station stops (exit 7) when\n"
+    "               they no longer verify\n"
+    "  --unsigned   take a recipe without a signature (a bench only)\n"
+    "\n"
+    "--od, --stepper, --port and --record are as for flash.\n";
+
+const char RECIPE_NEW_USAGE[] =
+    "usage: korvane recipe new (--od | --stepper LIST) --image FILE [--name N]\n"
+    "                          [--revision R]\n"
+    "\n"
+    "new prints a recipe for the image with its SHA-256, ready to sign with\n"
+    "'minisign -Sm R' (which writes R.minisig).\n"
+    "  --od | --stepper LIST   the target, and the Stepper slaves in flashing order\n"
+    "  --image FILE            the HEX image, written into the recipe as given\n"
+    "  --name N                the recipe's name (default: the image's name)\n"
+    "  --revision R            its revision (default: 1)\n";
+
+const char RECIPE_CHECK_USAGE[] =
+    "usage: korvane recipe check [--unsigned] R\n"
+    "\n"
+    "check verifies R as this station would before a flash, without a port: the station\n"
+    "file, R's signature against the trusted keys, the image's hash. It prints the name,\n"
+    "revision, target, slaves, image, hash and signer.\n"
+    "  --unsigned              take R without a signature\n";
 
 const char PORTS_USAGE[] =
     "usage: korvane ports [--all] [--json]\n"

@@ -6,6 +6,7 @@
 #include "sim/Simulator.h"
 
 #include "korvane_version.h"
+#include "platform/host/interrupt.h"
 
 #include <cerrno>
 #include <csignal>
@@ -16,16 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-int g_stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int sig) {
-    int saved = errno;
-    char byte = static_cast<char>(sig);
-    ssize_t ignored = write(g_stopPipe[1], &byte, 1);
-    (void)ignored;
-    errno = saved;
-}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "korvane-sim: %s\n", message.c_str());
@@ -53,14 +44,11 @@ int main(int argc, char** argv) {
     // Wake-ups on time matter for pacing; the default 50 us of timer slack is most of a byte.
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
 
-    if (pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    // SIGINT, SIGTERM or SIGHUP (a closed terminal) ends it cleanly, through the stop
+    // descriptor: the simulator writes its log's last record and its dumps first.
+    host::CatchInterrupts();
+    if (host::InterruptFd() < 0)
         return Fail(std::string("cannot make a pipe: ") + std::strerror(errno));
-    struct sigaction action = {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr); // a closed terminal ends it as cleanly
     signal(SIGPIPE, SIG_IGN);
 
     // Better to hear now than after a whole session that the dumps have nowhere to go.
@@ -80,7 +68,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", line->Path().c_str());
     std::fflush(stdout);
 
-    ksim::Simulator simulator(options, *line, log, g_stopPipe[0]);
+    ksim::Simulator simulator(options, *line, log, host::InterruptFd());
     ksim::JsonLine start;
     start.Seconds("t", 0).String("event", "start").String("line", line->Path());
     start.Number("seed", static_cast<long long>(options.faults.seed)).Number("baud", options.baud);

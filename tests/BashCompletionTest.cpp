@@ -129,13 +129,18 @@ TEST_F(Completion, CommandsOptionsAndValues) {
         const char* offered;
     };
     const Case cases[] = {
-        {"korvane ", "flash\nforward\nports\nreport\nscan\nstation\n"},
+        {"korvane ", "flash\nforward\nports\nrecipe\nreport\nscan\nstation\n"},
         {"korvane st", "station\n"},
         {"korvane -", "--help\n--port\n--version\n"},
         {"korvane flash --", "--help\n--json\n--od\n--port\n--quiet\n--recipe\n--record\n"
-                             "--stepper\n"},
+                             "--stepper\n--unsigned\n"},
         {"korvane station --", "--help\n--od\n--port\n--recipe\n--record\n--stepper\n"
-                               "--wait-port\n"},
+                               "--unsigned\n--wait-port\n"},
+        {"korvane recipe ", "--help\ncheck\nnew\n"},
+        {"korvane recipe new --", "--help\n--image\n--name\n--od\n--revision\n--stepper\n"},
+        {"korvane recipe new --image ", "STEPPER.HEX\nimages\nod-main.hex\n"},
+        {"korvane recipe check ", "images\nline-3.toml\n"},
+        {"korvane recipe check --", "--help\n--unsigned\n"},
         {"korvane scan -", "--help\n--json\n--port\n"},
         {"korvane ports --", "--all\n--help\n--json\n"},
         {"korvane ports ", ""},
@@ -177,8 +182,9 @@ TEST_F(Completion, CommandsOptionsAndValues) {
 // to the completion fails here.
 TEST_F(Completion, EveryOptionTheHelpNames) {
     const std::regex option("--[a-z][a-z-]*");
-    for (const char* command : {"korvane flash", "korvane station", "korvane scan", "korvane ports",
-                                "korvane forward", "korvane report", "korvane-sim"}) {
+    for (const char* command :
+         {"korvane flash", "korvane station", "korvane scan", "korvane ports", "korvane recipe new",
+          "korvane forward", "korvane report", "korvane-sim"}) {
         int status = -1;
         const std::string help =
             Output(KORVANE_BINARY_DIR "/" + std::string(command) + " --help", &status);

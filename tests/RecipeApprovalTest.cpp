@@ -6,12 +6,11 @@
 #include "line/StationFile.h"
 #include "platform/host/files.h"
 #include "tests/support/Files.h"
+#include "tests/support/Recipes.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 
@@ -19,20 +18,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
+using testsupport::WriteText;
 
 // Replaces the first `from` in the file with `to`.
 void Edit(const std::string& path, const std::string& from, const std::string& to) {
-    std::string text = testsupport::Slurp(path);
-    const size_t at = text.find(from);
-    ASSERT_NE(at, std::string::npos) << from << " in " << path;
-    Write(path, text.replace(at, from.size(), to));
+    ASSERT_TRUE(testsupport::ReplaceInFile(path, from, to)) << from << " in " << path;
 }
 
 int Shell(const std::string& command) {
-    return std::system((command + " </dev/null >/dev/null 2>&1").c_str());
+    return testsupport::QuietShell(command);
 }
 
 const std::string kImage = ":0400000001020304F2\n:00000001FF\n";
@@ -54,8 +48,7 @@ struct Bench {
     // Signs with key (A, B) and minisign's options (-l legacy, -t comment).
     void Sign(const std::string& file, const std::string& key = "A",
               const std::string& options = "") const {
-        ASSERT_EQ(Shell("minisign -S -s " + suite + "/" + key + ".sec -m " + file + " " + options),
-                  0);
+        ASSERT_TRUE(testsupport::MinisignSign(suite + "/" + key + ".sec", file, options));
     }
 };
 
@@ -75,33 +68,22 @@ protected:
         s_suite = testsupport::MakeTempDir("korvane-recipes");
         ASSERT_FALSE(s_suite.empty());
         for (const char* key : {"A", "B"})
-            ASSERT_EQ(Shell("minisign -G -W -p " + s_suite + "/" + key + ".pub -s " + s_suite +
-                            "/" + key + ".sec"),
-                      0);
+            ASSERT_TRUE(testsupport::MakeMinisignKey(s_suite, key));
     }
     static void TearDownTestSuite() { fs::remove_all(s_suite); }
 
     static Bench Fresh(const std::string& name) {
         Bench bench{s_suite + "/" + name, s_suite, ""};
-        fs::create_directories(bench.Path("keys"));
-        fs::copy_file(s_suite + "/A.pub", bench.Path("keys/A.pub"));
-        Write(bench.Path("station.toml"), "keys = \"keys\"\n");
-        Write(bench.Path("od.hex"), kImage);
-        Write(bench.Recipe(), kRecipe);
+        EXPECT_TRUE(testsupport::MakeRecipeStation(bench.dir, s_suite + "/A.pub"));
+        WriteText(bench.Path("od.hex"), kImage);
+        WriteText(bench.Recipe(), kRecipe);
         bench.Sign(bench.Recipe(), "A", "-t 'released by QA'");
-        // What the umask left must not decide the trust rule.
-        fs::permissions(bench.dir, fs::perms(0755));
-        fs::permissions(bench.Path("keys"), fs::perms(0755));
-        fs::permissions(bench.Path("keys/A.pub"), fs::perms(0644));
-        fs::permissions(bench.Path("station.toml"), fs::perms(0644));
         return bench;
     }
 
     // The key id that `minisign -G` wrote into the public key's comment.
     static std::string PrintedKeyId(const std::string& key) {
-        const std::string text = testsupport::Slurp(s_suite + "/" + key + ".pub");
-        const std::string mark = "minisign public key ";
-        return text.substr(text.find(mark) + mark.size(), 16);
+        return testsupport::MinisignKeyIdOf(s_suite + "/" + key + ".pub");
     }
 
     static std::string s_suite;
@@ -118,7 +100,7 @@ TEST_F(RecipeApproval, EachInputHasItsExitClassAndOneLine) {
         {"signed (ED, minisign's default)", [](Bench&) {}, 0, ""},
         {"signed in the legacy format (Ed)",
          [&](Bench& b) {
-             Write(b.Recipe(), stepper);
+             WriteText(b.Recipe(), stepper);
              b.Sign(b.Recipe(), "A", "-l");
          },
          0, ""},
@@ -133,13 +115,13 @@ TEST_F(RecipeApproval, EachInputHasItsExitClassAndOneLine) {
          2, "recipe.toml:3:10: target must be \"OD\" or \"Stepper\""},
         {"Stepper address outside the five",
          [&](Bench& b) {
-             Write(b.Recipe(), stepper);
+             WriteText(b.Recipe(), stepper);
              Edit(b.Recipe(), "0x1D", "0x16");
          },
          2, "recipe.toml:4:10: slave address 0x16 is not one of"},
         {"Stepper without slaves",
          [&](Bench& b) {
-             Write(b.Recipe(), stepper);
+             WriteText(b.Recipe(), stepper);
              Edit(b.Recipe(), "slaves", "# slaves");
          },
          2, "missing key slaves"},
@@ -154,7 +136,7 @@ TEST_F(RecipeApproval, EachInputHasItsExitClassAndOneLine) {
          "od.hex does not match"},
         {"signature over another file",
          [](Bench& b) {
-             Write(b.Path("other.toml"), kRecipe + "\n");
+             WriteText(b.Path("other.toml"), kRecipe + "\n");
              b.Sign(b.Path("other.toml"));
              fs::copy_file(b.Path("other.toml.minisig"), b.Signature(),
                            fs::copy_options::overwrite_existing);
@@ -171,14 +153,14 @@ TEST_F(RecipeApproval, EachInputHasItsExitClassAndOneLine) {
         {"signature truncated",
          [](Bench& b) {
              const std::string text = testsupport::Slurp(b.Signature());
-             Write(b.Signature(), text.substr(0, text.size() / 2));
+             WriteText(b.Signature(), text.substr(0, text.size() / 2));
          },
          7, "recipe.toml.minisig: the signature file is not a minisign signature"},
         {"signature not base64",
          [](Bench& b) {
              std::string text = testsupport::Slurp(b.Signature());
              text[text.find('\n') + 5] = '*';
-             Write(b.Signature(), text);
+             WriteText(b.Signature(), text);
          },
          7, "recipe.toml.minisig: the signature file is not a minisign signature"},
         {"signature of an unknown algorithm",
@@ -199,33 +181,34 @@ TEST_F(RecipeApproval, EachInputHasItsExitClassAndOneLine) {
         {"key folder others can write",
          [](Bench& b) { fs::permissions(b.Path("keys"), fs::perms(0777)); }, 7,
          "keys is not trusted: others than its owner can write it"},
-        {"key file that is no key", [](Bench& b) { Write(b.Path("keys/B.pub"), "B\n"); }, 7,
+        {"key file that is no key", [](Bench& b) { WriteText(b.Path("keys/B.pub"), "B\n"); }, 7,
          "keys/B.pub is not a minisign public key"},
         {"station file others can write",
          [](Bench& b) { fs::permissions(b.Path("station.toml"), fs::perms(0666)); }, 7,
          "station.toml is not trusted: others than its owner can write it"},
         {"station file with an unknown key",
-         [](Bench& b) { Write(b.Path("station.toml"), "keys = \"keys\"\nlocked = true\n"); }, 7,
+         [](Bench& b) { WriteText(b.Path("station.toml"), "keys = \"keys\"\nlocked = true\n"); }, 7,
          "station.toml:2:1: unknown key locked"},
         {"station file with the later parts' keys",
          [](Bench& b) {
-             Write(b.Path("station.toml"), "keys = \"keys\"\nname = \"line 4\"\nrecord = \"r\"\n"
-                                           "serial_journal = \"j\"\n[publish]\nbroker = \"b\"\n");
+             WriteText(b.Path("station.toml"),
+                       "keys = \"keys\"\nname = \"line 4\"\nrecord = \"r\"\n"
+                       "serial_journal = \"j\"\n[publish]\nbroker = \"b\"\n");
          },
          0, ""},
         {"unsigned on a station that allows it", [](Bench& b) { fs::remove(b.Signature()); }, 0, "",
          Action::ApproveUnsigned},
         {"unsigned on a locked station",
-         [](Bench& b) { Write(b.Path("station.toml"), "require_recipe = true\n"); }, 7,
+         [](Bench& b) { WriteText(b.Path("station.toml"), "require_recipe = true\n"); }, 7,
          "station.toml): --unsigned is refused", Action::ApproveUnsigned},
         {"free flash on a locked station",
-         [](Bench& b) { Write(b.Path("station.toml"), "require_recipe = true\n"); }, 7,
+         [](Bench& b) { WriteText(b.Path("station.toml"), "require_recipe = true\n"); }, 7,
          "station.toml): a free flash is refused", Action::FreeFlash},
         {"free flash on a station that allows it", [](Bench&) {}, 0, "", Action::FreeFlash},
         {"the system's station file wins over the variable",
          [](Bench& b) {
              b.systemStation = b.Path("system.toml");
-             Write(b.systemStation, "require_recipe = true\n");
+             WriteText(b.systemStation, "require_recipe = true\n");
              fs::permissions(b.systemStation, fs::perms(0644));
          },
          7, "system.toml): a free flash is refused", Action::FreeFlash},
@@ -275,10 +258,10 @@ TEST_F(RecipeApproval, EachInputHasItsExitClassAndOneLine) {
 
 TEST_F(RecipeApproval, TrustedCommentAndStepperOrderComeThrough) {
     Bench bench = Fresh("stepper");
-    Write(bench.Recipe(), "name = \"S\"\nrevision = \"2\"\ntarget = \"Stepper\"\n"
-                          "slaves = [0x1D, 0x14, 0x18]\nimage = \"" +
-                              bench.Path("od.hex") + "\"\nimage_sha256 = \"" +
-                              line::Sha256Hex(kImage) + "\"\n");
+    WriteText(bench.Recipe(), "name = \"S\"\nrevision = \"2\"\ntarget = \"Stepper\"\n"
+                              "slaves = [0x1D, 0x14, 0x18]\nimage = \"" +
+                                  bench.Path("od.hex") + "\"\nimage_sha256 = \"" +
+                                  line::Sha256Hex(kImage) + "\"\n");
     bench.Sign(bench.Recipe(), "A", "-t 'QA 2026-12-08 batch 7'");
     line::StationSettings station;
     ASSERT_TRUE(
@@ -300,7 +283,7 @@ TEST_F(RecipeApproval, NewRecipeReadsBackAndVerifiesOnceSigned) {
     draft.name = "Stepper \"rear\" \\ axis";
     std::string text;
     ASSERT_TRUE(line::RecipeNew(draft, &text).Passed());
-    Write(bench.Recipe(), text);
+    WriteText(bench.Recipe(), text);
     bench.Sign(bench.Recipe());
 
     line::StationSettings station;

@@ -2,6 +2,7 @@
 // each board's own adapter appearing; PASS or FAIL, the counts, and q to end.
 #include "FlashRig.h"
 #include "TerminalHarness.h"
+#include "tests/support/Recipes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <termios.h>
 #include <thread>
@@ -21,17 +23,24 @@ using termtest::Tmux;
 
 class StationRun {
 public:
-    explicit StationRun(const std::string& extraArgs) {
+    // `what` is the target and the image; `prepare` writes what the station reads (in dir)
+    // before it starts, and `env` goes before the command.
+    explicit StationRun(const std::string& extraArgs,
+                        const std::string& what = "--stepper 0x14 image.hex",
+                        const std::function<void(const std::string& dir)>& prepare = {},
+                        const std::string& env = "") {
         dir = testsupport::MakeTempDir("korvane-station");
         link = dir + "/port";
         record = dir + "/records.jsonl";
         std::ofstream(dir + "/image.hex") << HexFile(0, Pattern(512), 2);
+        if (prepare)
+            prepare(dir);
         // The shell outlives a Ctrl+C, as an operator's interactive one does, and then says how
         // the station ended and how it left the terminal.
         const std::string command =
-            "trap : INT; " + simtest::ShellQuote(KORVANE_BINARY_DIR "/korvane") +
-            " station --stepper 0x14 --port " + link + " --record " + record + " " + extraArgs +
-            " image.hex; echo EXIT=$?; echo TTY=$(stty -a | tr ' ;' '\\n\\n' | "
+            "trap : INT; " + env + " " + simtest::ShellQuote(KORVANE_BINARY_DIR "/korvane") +
+            " station --port " + link + " --record " + record + " " + extraArgs + " " + what +
+            "; echo EXIT=$?; echo TTY=$(stty -a | tr ' ;' '\\n\\n' | "
             "grep -xE -- '-?(icanon|echo)' | tr '\\n' ,); sleep 60";
         started = tmux.Start(command, 80, 30, dir);
     }
@@ -108,6 +117,58 @@ TEST(Station, WaitsForEachBoardsPort) {
     EXPECT_NE(screen.find("2 boards: 2 passed, 0 failed"), std::string::npos) << screen;
     EXPECT_NE(screen.find("EXIT=0"), std::string::npos) << screen;
     EXPECT_EQ(station.Records(), 2u);
+}
+
+// A recipe's image replaced between two boards: the station shows what it approved, flashes
+// the first board, and stops before the second is touched, saying why, with exit status 7.
+TEST(Station, RecipeImageReplacedBetweenBoards) {
+    if (!termtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    if (std::filesystem::exists("/etc/korvane/station.toml"))
+        GTEST_SKIP() << "/etc/korvane/station.toml exists on this machine";
+    std::string keyId;
+    auto prepare = [&keyId](const std::string& dir) {
+        ASSERT_TRUE(testsupport::MakeMinisignKey(dir, "A"));
+        keyId = testsupport::MinisignKeyIdOf(dir + "/A.pub");
+        ASSERT_TRUE(testsupport::MakeRecipeStation(dir, dir + "/A.pub"));
+        const std::string sha =
+            simtest::ShellOutput("sha256sum " + dir + "/image.hex").substr(0, 64);
+        testsupport::WriteText(dir + "/recipe.toml",
+                               "name = \"Rear axis\"\nrevision = \"4\"\n"
+                               "target = \"Stepper\"\nslaves = [0x14]\nimage = \"image.hex\"\n"
+                               "image_sha256 = \"" +
+                                   sha + "\"\n");
+        ASSERT_TRUE(testsupport::MinisignSign(dir + "/A.sec", dir + "/recipe.toml",
+                                              "-t 'QA \x1b[2J batch 9'"));
+    };
+    StationRun station("", "--recipe recipe.toml", prepare,
+                       "KORVANE_STATION_FILE=$PWD/station.toml");
+    ASSERT_TRUE(station.started);
+    std::string screen;
+    ASSERT_TRUE(station.tmux.WaitFor("Enter: next board", 5000, &screen)) << screen;
+    EXPECT_NE(
+        screen.find("Recipe: Rear axis  revision 4  signed by " + keyId + ": QA \\x1B[2J batch 9"),
+        std::string::npos)
+        << screen;
+    EXPECT_NE(
+        screen.find(simtest::ShellOutput("sha256sum " + station.dir + "/image.hex").substr(0, 64)),
+        std::string::npos)
+        << screen;
+
+    station.Board({});
+    station.tmux.Keys({"Enter"});
+    ASSERT_TRUE(station.tmux.WaitFor("Board 1: PASS", 15000, &screen)) << screen;
+    // Replaced as an editor saves: a new file renamed over the old one.
+    std::ofstream(station.dir + "/new.hex") << HexFile(0, Pattern(512, 7), 2);
+    std::filesystem::rename(station.dir + "/new.hex", station.dir + "/image.hex");
+    station.Board({});
+    station.tmux.Keys({"Enter"});
+    ASSERT_TRUE(station.tmux.WaitFor("EXIT=", 10000, &screen)) << screen;
+    EXPECT_NE(screen.find("EXIT=7"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("image.hex does not match"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("1 boards: 1 passed, 0 failed"), std::string::npos) << screen;
+    EXPECT_EQ(station.Records(), 1u);
+    EXPECT_EQ(station.sim->Requests(), std::vector<std::string>{});
 }
 
 // A process's first child; -1 when it has none.

@@ -1,6 +1,6 @@
 #include "platform/host/keys.h"
 
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 
 #include <atomic>
 #include <cerrno>
@@ -49,7 +49,7 @@ KeyInput::KeyInput() {
             return;
         g_savedValid.store(true);
         std::atexit(Restore);
-        ce::AtGiveBack(Restore);
+        host::AtGiveBack(Restore);
     }
     termios raw = g_saved;
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));

@@ -1,7 +1,7 @@
 #include "platform/ui/TerminalScreen.h"
 #include "platform/ui/TerminalCurses.h"
 
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 
 #include <cerrno>
 #include <clocale>
@@ -27,8 +27,8 @@ bool g_bTermiosSaved = false;
 char g_restoreBytes[512];
 size_t g_restoreLength = 0;
 
-const int kSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGILL, SIGABRT, SIGBUS, SIGFPE, SIGSEGV};
-struct sigaction g_previous[sizeof kSignals / sizeof kSignals[0]];
+// How signals were taken before the screen was held.
+host::SignalMode g_previousMode = host::SignalMode::DEFAULT;
 
 void AppendRestore(const char* bytes) {
     if (!bytes || bytes == reinterpret_cast<const char*>(-1))
@@ -40,8 +40,8 @@ void AppendRestore(const char* bytes) {
     }
 }
 
-// Async-signal-safe: write and tcsetattr only; then what else the process holds that must not
-// outlive it (a port's exclusive use).
+// Given back by the program's signal handling before a signal ends it. Async-signal-safe:
+// write and tcsetattr only; nothing once the screen is released.
 void RestoreFromSignal() {
     if (g_restoreLength > 0) {
         ssize_t written = write(STDOUT_FILENO, g_restoreBytes, g_restoreLength);
@@ -49,37 +49,11 @@ void RestoreFromSignal() {
     }
     if (g_bTermiosSaved)
         tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
-    ce::GiveBack();
-}
-
-void OnSignal(int sig) {
-    RestoreFromSignal();
-    // Die of the signal as the program would have without us.
-    struct sigaction dfl;
-    std::memset(&dfl, 0, sizeof dfl);
-    dfl.sa_handler = SIG_DFL;
-    sigemptyset(&dfl.sa_mask);
-    sigaction(sig, &dfl, nullptr);
-    raise(sig);
-}
-
-void InstallSignals() {
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
-        sigaction(kSignals[i], &action, &g_previous[i]);
-}
-
-void RemoveSignals() {
-    for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
-        sigaction(kSignals[i], &g_previous[i], nullptr);
 }
 
 void GiveBack() {
     endwin();
-    RemoveSignals();
+    host::SetSignalMode(g_previousMode);
     if (g_bTermiosSaved)
         tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTermios);
     delscreen(g_pScreen);
@@ -148,7 +122,10 @@ bool CTerminalScreen::Acquire(std::string* error) {
     set_term(g_pScreen);
     SetUpScreen();
     PrepareRestoreBytes();
-    InstallSignals();
+    // While the dialog holds the screen, Ctrl+C and the like end the program at once, as
+    // closing the dialog would, and the terminal is given back first.
+    host::AtGiveBack(RestoreFromSignal);
+    g_previousMode = host::SetSignalMode(host::SignalMode::END);
     g_nHolds = 1;
     return true;
 }

@@ -15,7 +15,7 @@
 // ERROR_TIMEOUT.
 #include "winbase.h"
 #include "ce_clock.h"
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 #include "ce_trace.h"
 #include "comm_handle.h"
 
@@ -43,7 +43,7 @@ std::shared_ptr<ce::CommHandle> Prepare(HANDLE h, ce::CommCall call, LPCVOID buf
         return nullptr;
     }
     // An interrupted process sends nothing more to the slave.
-    if (call == ce::CommCall::WriteFile && ce::InterruptSignal()) {
+    if (call == ce::CommCall::WriteFile && host::InterruptSignal()) {
         SetLastError(ERROR_OPERATION_ABORTED);
         return nullptr;
     }

@@ -1,7 +1,7 @@
 // Opening, closing and moving bytes on a host terminal.
 #include "termios_device.h"
 #include "ce_clock.h"
-#include "exclusive_ports.h"
+#include "platform/host/exclusive_ports.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 // The terminals this process holds with TIOCEXCL. The kernel drops an advisory lock with its
 // process, but not TIOCEXCL on a pseudo-terminal whose other end lives on: a program that dies
 // of a signal with its port open would leave the port closed to the next program (EBUSY).
-// A handler about to end the process gives them back through ce::GiveBack.
+// A handler about to end the process gives them back through host::GiveBack.
 #pragma once
 
 namespace ce {

@@ -1,8 +1,8 @@
 // Registered devices and the mapping of COMn: onto host terminals.
 #include "ce_namespace.h"
 #include "conio.h"
-#include "host_roots.h"
-#include "port_open_reason.h"
+#include "platform/host/host_roots.h"
+#include "platform/host/port_open_reason.h"
 #include "termios_device.h"
 #include "wcrt.h"
 

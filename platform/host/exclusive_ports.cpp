@@ -1,5 +1,5 @@
-#include "exclusive_ports.h"
-#include "ce_interrupt.h"
+#include "platform/host/exclusive_ports.h"
+#include "platform/host/interrupt.h"
 
 #include <atomic>
 #include <sys/ioctl.h>
@@ -22,7 +22,7 @@ void GiveBackExclusive() {
 } // namespace
 
 void RememberExclusive(int fd) {
-    AtGiveBack(GiveBackExclusive);
+    host::AtGiveBack(GiveBackExclusive);
     for (std::atomic<int>& slot : g_fds) {
         int none = -1;
         if (slot.compare_exchange_strong(none, fd))

@@ -1,8 +1,7 @@
-// The soak run: many whole updates (the dialog's "Flash!", driven through the scripted back
-// end, so OnFlash runs as the operator runs it) against korvane-sim with each of its reply
-// faults (lost,
-// corrupted in a byte or in the FCS, noise before the reply, split, delayed past the host's
-// wait) at 1 to 20 %, alone and all together. Each flash gets a new simulator (seeded from the
+// The soak test, not a benchmark: many whole updates (the dialog's "Flash!", driven through the
+// scripted back end, so OnFlash runs as the operator runs it) against korvane-sim with each of
+// its reply faults (lost, corrupted in a byte or in the FCS, noise before the reply, split,
+// delayed past the host's wait) at 1 to 20 %, alone and all together. Each flash gets a new simulator (seeded from the
 // run's seed and the flash's number), a new image of a few blocks (OD or Stepper, at a random
 // start), and the slave's memory is compared with the file afterwards.
 //
@@ -12,8 +11,8 @@
 // a bound (a watchdog ends the run if one does). Waits of the system cost no real time beyond
 // a grace (tests/support/FastWaitClock.h), so a run of 200 flashes takes about a minute.
 //
-//     build/bench_soak                        # 200 flashes, seed 1
-//     build/bench_soak --flashes 50 --seed 7 --verbose
+//     build/bench_soak_test                        # 200 flashes, seed 1
+//     build/bench_soak_test --flashes 50 --seed 7 --verbose
 #include "bench/FlashImages.h"
 #include "app/Korvane.h"
 #include "app/KorvaneDlg.h"
@@ -194,7 +193,7 @@ bool Parse(int argc, char** argv, Options* options) {
         } else if (arg == "--verbose") {
             options->verbose = true;
         } else {
-            std::fprintf(stderr, "usage: bench_soak [--flashes N] [--seed N] [--grace-ms MS] "
+            std::fprintf(stderr, "usage: bench_soak_test [--flashes N] [--seed N] [--grace-ms MS] "
                                  "[--bound-s S] [--verbose] [--only N] [--keep]\n");
             return false;
         }

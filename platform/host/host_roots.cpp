@@ -1,6 +1,6 @@
 // The roots of the host trees, read from the environment on each call so that a test can
 // change them between opens.
-#include "host_roots.h"
+#include "platform/host/host_roots.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
 // The reasons a COMn: port does not open.
-#include "port_open_reason.h"
+#include "platform/host/port_open_reason.h"
 #include "ce_namespace.h"
-#include "port_holder.h"
-#include "serial_ports.h"
+#include "platform/host/port_holder.h"
+#include "platform/host/serial_ports.h"
 
 #include <algorithm>
 #include <cerrno>

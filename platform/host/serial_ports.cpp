@@ -1,8 +1,8 @@
 // Listing the serial ports from sysfs and /dev.
-#include "serial_ports.h"
+#include "platform/host/serial_ports.h"
 #include "ce_namespace.h"
-#include "host_roots.h"
-#include "port_holder.h"
+#include "platform/host/host_roots.h"
+#include "platform/host/port_holder.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,6 +1,6 @@
 // Finding the process behind a busy port, from the process table under ProcRoot().
-#include "port_holder.h"
-#include "host_roots.h"
+#include "platform/host/port_holder.h"
+#include "platform/host/host_roots.h"
 
 #include <cstdio>
 #include <cstdlib>

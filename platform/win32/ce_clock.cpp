@@ -1,7 +1,7 @@
 // The real and the virtual clock, and which one is in use.
 #include "ce_clock.h"
 #include "ce_device.h"
-#include "ce_interrupt.h"
+#include "platform/host/interrupt.h"
 
 #include <cerrno>
 #include <ctime>
@@ -23,10 +23,10 @@ public:
     void SleepUntilUs(uint64_t deadlineUs) override {
         for (;;) {
             const uint64_t now = NowUs();
-            if (now >= deadlineUs || InterruptSignal())
+            if (now >= deadlineUs || host::InterruptSignal())
                 return;
             const timespec ts = ToTimespec(deadlineUs - now);
-            pollfd interrupt{InterruptFd(), POLLIN, 0};
+            pollfd interrupt{host::InterruptFd(), POLLIN, 0};
             if (interrupt.fd >= 0)
                 ppoll(&interrupt, 1, &ts, nullptr);
             else
@@ -35,10 +35,10 @@ public:
     }
 
     int WaitFd(int fd, short events, uint64_t deadlineUs) override {
-        pollfd pfd[2] = {{fd, events, 0}, {InterruptFd(), POLLIN, 0}};
+        pollfd pfd[2] = {{fd, events, 0}, {host::InterruptFd(), POLLIN, 0}};
         const nfds_t count = pfd[1].fd >= 0 ? 2 : 1;
         for (;;) {
-            if (InterruptSignal())
+            if (host::InterruptSignal())
                 return 0;
             const uint64_t now = NowUs();
             const timespec ts = ToTimespec(now >= deadlineUs ? 0 : deadlineUs - now);
