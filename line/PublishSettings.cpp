@@ -41,6 +41,23 @@ std::string TakeUrl(const std::string& url, PublishSettings* publish) {
     return "";
 }
 
+// A topic template: not empty, no wildcard, and only the names it knows in braces.
+std::string CheckTopic(const std::string& topic) {
+    if (topic.empty())
+        return "topic must not be empty";
+    if (topic.find_first_of("+#") != std::string::npos)
+        return "topic must hold no wildcard (+ or #)";
+    for (size_t open = topic.find('{'); open != std::string::npos;
+         open = topic.find('{', open + 1)) {
+        const size_t close = topic.find('}', open);
+        const std::string name = topic.substr(open + 1, close - open - 1);
+        if (close == std::string::npos ||
+            (name != "station" && name != "port" && name != "target" && name != "slave"))
+            return "topic knows {station}, {port}, {target} and {slave} only";
+    }
+    return "";
+}
+
 } // namespace
 
 std::string ReadPublishSettings(const StationSettings& station, PublishSettings* publish) {
@@ -69,8 +86,7 @@ std::string ReadPublishSettings(const StationSettings& station, PublishSettings*
             hasUrl = true;
         } else if (name == "topic") {
             publish->topic = value;
-            if (value.empty())
-                problem = "topic must not be empty";
+            problem = CheckTopic(value);
         } else if (name == "username") {
             publish->username = value;
         } else if (name == "password_file") {

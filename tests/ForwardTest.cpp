@@ -255,3 +255,34 @@ TEST(Forward, RotatedFileIsFinishedThenTheNewOneFollowed) {
 }
 
 } // namespace
+
+namespace {
+
+// What is refused before any broker is asked: usage (2), and a station that says nowhere to
+// send (1, the file named).
+TEST(Forward, UsageAndStationRefusals) {
+    const std::string dir = testsupport::MakeTempDir("korvane-forward");
+    const std::string station = dir + "/station.toml";
+    std::ofstream(station) << "name = \"st\"\nrecord = \"" << dir << "/r.jsonl\"\n";
+    chmod(station.c_str(), 0644);
+    const Strings env = {"KORVANE_STATION_FILE=" + station};
+    struct Case {
+        Strings args;
+        int exit;
+        const char* said;
+    };
+    const Case cases[] = {
+        {{"forward", "--bogus"}, 2, "unknown option '--bogus'"},
+        {{"forward", "--once=yes"}, 2, "--once takes no value"},
+        {{"forward", "records.jsonl"}, 2, "takes no operand"},
+        {{"forward", "--once"}, 1, "station.toml: no [publish] table"},
+    };
+    for (const Case& c : cases) {
+        const runtest::Finished run = runtest::RunKorvane(c.args, env);
+        EXPECT_EQ(run.exit, c.exit) << c.args.back();
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+} // namespace

@@ -31,6 +31,8 @@ TEST(PublishSettings, UrlsAndWhatIsRefused) {
         {"url = \"mqtt://\"\n", "names no broker", false, "", 0},
         {"topic = \"t\"\n", "has no url", false, "", 0},
         {"url = \"mqtt://b\"\npassword_file = \"p\"\n", "no username", false, "", 0},
+        {"url = \"mqtt://b\"\ntopic = \"k/{serial}\"\n", "{station}, {port}", false, "", 0},
+        {"url = \"mqtt://b\"\ntopic = \"k/#\"\n", "no wildcard", false, "", 0},
         {"url = \"mqtt://b\"\nqos = 2\n", "publish.qos must be a string", false, "", 0},
         {"url = \"mqtt://b\"\nqos = \"2\"\n", "unknown key publish.qos", false, "", 0},
     };
@@ -60,7 +62,7 @@ TEST(PublishSettings, RecordTopics) {
     const Case cases[] = {
         {"korvane/{station}/{port}", usb, "korvane/st3/serial_by-id_usb-FTDI_A1-if00"},
         {"korvane/{station}/{port}", pty, "korvane/st3/pts_4"},
-        {"l/{target}/{slave}/{other}", usb, "l/Stepper/20/{other}"},
+        {"l/{target}/{slave}", usb, "l/Stepper/20"},
         {"{port}", R"({"port":"/dev/a+b#c"})", "a_b_c"}, // never a wildcard
     };
     for (const Case& c : cases)
