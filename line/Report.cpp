@@ -67,8 +67,11 @@ private:
         if (!Eat('"'))
             return false;
         const char* from = m_at;
-        while (m_at < m_end && *m_at != '"')
+        while (m_at < m_end && *m_at != '"') {
+            if (*m_at == '\\' && m_end - m_at < 2)
+                return false;
             m_at += *m_at == '\\' ? 2 : 1;
+        }
         if (m_at >= m_end)
             return false;
         *out = std::string_view(from, m_at - from);
@@ -122,7 +125,9 @@ std::string Unescaped(std::string_view text) {
 int64_t Integer(std::string_view text) {
     int64_t value = 0;
     const bool negative = !text.empty() && text[0] == '-';
-    for (size_t i = negative; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    // At most 18 digits: a longer number (no count of a line's) must not overflow.
+    for (size_t i = negative;
+         i < text.size() && i < 19u + negative && text[i] >= '0' && text[i] <= '9'; ++i)
         value = value * 10 + (text[i] - '0');
     return negative ? -value : value;
 }
@@ -375,9 +380,10 @@ std::string BarChart(const std::string& title, const std::vector<std::string>& l
                      const std::vector<double>& values, const std::vector<bool>& marked, double top,
                      const std::string& unit) {
     const int barWidth = 36, gap = 12, height = 200, left = 50, bottom = 60;
+    // Room on the right for the last label, which slants across.
     const int width = left + static_cast<int>(labels.size()) * (barWidth + gap) + gap;
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                      std::to_string(std::max(width, 300)) + "\" height=\"" +
+                      std::to_string(std::max(width, 300) + 140) + "\" height=\"" +
                       std::to_string(height + bottom + 30) + "\" role=\"img\"><title>" +
                       Html(title) + "</title>";
     svg += "<line x1=\"" + std::to_string(left) + "\" y1=\"30\" x2=\"" + std::to_string(left) +
