@@ -82,6 +82,11 @@ public:
                 return 1;
             Publish();
             Advance();
+            bool rotated = false;
+            if (!FollowRotation(&rotated))
+                return 1;
+            if (rotated)
+                continue; // the new file is read before anything else
             if (m_job.once && m_window.empty() && m_read.empty()) {
                 if (m_tail.HasPartLine())
                     m_job.say(m_job.recordFile + ": its last line is not complete; it waits");
@@ -90,8 +95,6 @@ public:
                 mosquitto_disconnect(m_mosq);
                 return 0;
             }
-            if (!m_job.once && !FollowRotation())
-                return 1;
             Pump(1000);
         }
     }
@@ -339,7 +342,8 @@ private:
 
     // A file renamed away (logrotate) is finished, every record of it acknowledged, before the
     // new file of the name is followed from its start.
-    bool FollowRotation() {
+    bool FollowRotation(bool* rotated) {
+        *rotated = false;
         if (!m_tail.IsOpen() || !m_window.empty() || !m_read.empty() || m_tail.HasPartLine())
             return true;
         const uint64_t now = host::FileIdentity(m_job.recordFile);
@@ -357,6 +361,7 @@ private:
         m_job.say(m_job.recordFile + " was rotated: following the new file");
         m_cursor = 0;
         SaveCursor();
+        *rotated = true;
         return true;
     }
 

@@ -286,3 +286,30 @@ TEST(Forward, UsageAndStationRefusals) {
 }
 
 } // namespace
+
+namespace {
+
+// Rotated while no forwarder ran: the cursor's file is finished where logrotate put it, then
+// the new file is sent whole.
+TEST(Forward, OnceFinishesTheRotatedFileOfTheCursor) {
+    NEED_MOSQUITTO();
+    ForwardRig rig;
+    ASSERT_TRUE(rig.broker.Start()) << rig.BrokerLog();
+    ASSERT_TRUE(rig.broker.Subscribe()) << rig.BrokerLog();
+    const Strings old = Appended(rig.records, 5);
+    std::ofstream(rig.records + ".cursor")
+        << 2 * (old[0].size() + 1) << " " << host::FileIdentity(rig.records) << "\n";
+    ASSERT_EQ(std::rename(rig.records.c_str(), (rig.records + ".1").c_str()), 0);
+    Strings expected(old.begin() + 2, old.end());
+    const Strings fresh = Appended(rig.records, 4);
+    expected.insert(expected.end(), fresh.begin(), fresh.end());
+
+    const runtest::Finished run = rig.Once();
+    EXPECT_EQ(run.exit, 0) << run.err;
+    EXPECT_EQ(rig.broker.WaitIds(7, 10000), IdsOf(expected)) << run.err;
+    const std::string cursor = rig.Cursor();
+    EXPECT_EQ(cursor, std::to_string(testsupport::Slurp(rig.records).size()) + " " +
+                          std::to_string(host::FileIdentity(rig.records)) + "\n");
+}
+
+} // namespace
