@@ -1,4 +1,5 @@
 #include "cli/Usage.h"
+#include "protocol/Targets.h"
 #include "cli/ExitCodes.h"
 
 #include <string>
@@ -75,7 +76,8 @@ std::string ExitStatusHelp() {
 static const std::string s_exitStatusHelp = ExitStatusHelp();
 const char* const EXIT_STATUS_HELP = s_exitStatusHelp.c_str();
 
-const char FLASH_USAGE[] =
+// The targets' slaves, as the table of targets has them.
+static const std::string s_flashUsage =
     "usage: korvane flash (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"
     "                     [--json] [--quiet] FILE\n"
     "       korvane flash --recipe R [--unsigned] [--port DEVICE]... [--record FILE]\n"
@@ -83,8 +85,10 @@ const char FLASH_USAGE[] =
     "\n"
     "Flashes FILE (Intel HEX) as the dialog's \"Flash!\" does, without a screen.\n"
     "\n"
-    "  --od             the OD target, slave 1\n"
-    "  --stepper LIST   Stepper slaves, comma-separated, from 0x14, 0x15, 0x18, 0x1C, 0x1D\n"
+    "  --od             the OD target, slave " +
+    SlaveListText(g_odTarget) + "\n  --stepper LIST   Stepper slaves, comma-separated, from " +
+    SlaveListText(g_stepperTarget) +
+    "\n"
     "                   (hex with 0x, or decimal); each gets a whole update, in this order\n"
     "  --port DEVICE    the device behind COM6: for this run; given more than once, every\n"
     "                   port is flashed at once, one process each\n"
@@ -101,14 +105,17 @@ const char FLASH_USAGE[] =
     "the device file system below CE_ROOT. A station whose /etc/korvane/station.toml says\n"
     "require_recipe = true refuses FILE (exit 7).\n"
     "\n";
+const char* const FLASH_USAGE = s_flashUsage.c_str();
 
-const char SCAN_USAGE[] =
+static const std::string s_scanUsage =
     "usage: korvane scan [--port DEVICE] [--json]\n"
     "\n"
-    "Asks slave 1 and the Stepper slaves 0x14, 0x15, 0x18, 0x1C and 0x1D for their status,\n"
-    "one GetStatus each (up to three attempts, as every exchange), and prints one line per\n"
-    "address. Exit status 0 when at least one slave answered, 1 when none did, 4 when the\n"
-    "port does not open.\n";
+    "Asks OD slave " +
+    SlaveListText(g_odTarget) + " and the Stepper slaves " + SlaveListText(g_stepperTarget, "and") +
+    "\nfor their status, one GetStatus each (up to three attempts, as every exchange), and\n"
+    "prints one line per address. Exit status 0 when at least one slave answered, 1 when\n"
+    "none did, 4 when the port does not open.\n";
+const char* const SCAN_USAGE = s_scanUsage.c_str();
 
 const char STATION_USAGE[] =
     "usage: korvane station (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"

@@ -5,8 +5,8 @@
 #include <string>
 
 extern const char KORVANE_USAGE[];
-extern const char FLASH_USAGE[];
-extern const char SCAN_USAGE[];
+extern const char* const FLASH_USAGE;
+extern const char* const SCAN_USAGE;
 extern const char STATION_USAGE[];
 extern const char PORTS_USAGE[];
 extern const char RECIPE_NEW_USAGE[];

@@ -1,7 +1,9 @@
-# What `cmake --install` (and so `make install` and the Debian package) puts where: the two
-# programs, the HEX comparison helper, the manual pages, the desktop entry, the icon and the
-# documentation. The manual pages are built from their scdoc sources in man/.
+# What `cmake --install` (and so `make install` and the Debian packages) puts where: the two
+# programs, the HEX comparison helper, the manual pages and the documentation (component
+# korvane); the window back end's plugin, the desktop entry and the icon join the component
+# window in cmake/ui-window.cmake. The manual pages are built from their scdoc sources in man/.
 include(GNUInstallDirs)
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME korvane)
 
 find_program(KORVANE_SCDOC scdoc)
 find_program(KORVANE_GZIP gzip)
@@ -39,10 +41,6 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
 add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
 
 install(PROGRAMS scripts/hex-match DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME korvane-hex-match)
-install(FILES packaging/korvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES packaging/korvane.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${KORVANE_ICON_PNG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
 install(FILES README.md packaging/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Every document of docs/ and the window's picture, in docs/ beside the README, where its links

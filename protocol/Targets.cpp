@@ -47,11 +47,11 @@ std::vector<BYTE> AllSlaveAddresses() {
     return addresses;
 }
 
-std::string SlaveListText(const TARGET_KIND& target) {
+std::string SlaveListText(const TARGET_KIND& target, const char* last) {
     std::string text;
     for (int i = 0; i < target.slaveCount; ++i) {
         if (i > 0)
-            text += i + 1 == target.slaveCount ? " or " : ", ";
+            text += i + 1 == target.slaveCount ? std::string(" ") + last + " " : ", ";
         text += target.SlaveText(target.slaves[i]);
     }
     return text;

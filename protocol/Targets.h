@@ -32,5 +32,6 @@ extern const TARGET_KIND* const g_targetKinds[2];
 const TARGET_KIND* TargetOfSlave(BYTE address);
 // Every slave address, OD's first.
 std::vector<BYTE> AllSlaveAddresses();
-// "0x14, 0x15, 0x18, 0x1C or 0x1D": the target's slaves as a sentence names them.
-std::string SlaveListText(const TARGET_KIND& target);
+// "0x14, 0x15, 0x18, 0x1C or 0x1D": the target's slaves as a sentence names them, with `last`
+// ("or", "and") before the last.
+std::string SlaveListText(const TARGET_KIND& target, const char* last = "or");

@@ -61,12 +61,13 @@ TEST_F(ComportPty, TimeoutsHeldToTheMillisecond) {
 }
 
 TEST_F(ComportPty, AByteArrivingDuringTheWaitEndsItAtOnce) {
+    // Timed from before the peer starts: its 30 ms can only end after this start.
+    const auto start = Clock::now();
     std::thread peer([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         m_pty.Send({0x7E});
     });
     char buffer[2] = {0, 'x'};
-    const auto start = Clock::now();
     EXPECT_TRUE(m_port.Read(buffer, 1, 5000));
     const double ms = MsSince(start);
     peer.join();

@@ -216,8 +216,8 @@ TEST(WindowChoice, ANamedBackEndThatCannotBeUsedFallsBackToTheTerminal) {
         {"DISPLAY=:4711 KORVANE_UI=window",
          UiWindowBuilt() ? "korvane: no window: the X display \":4711\" cannot be opened; using "
                            "the terminal"
-                         : "korvane: no window: the window back end is not built into this program "
-                           "(FLTK was not found); using the terminal"},
+                         : "korvane: no window: the window back end (the package korvane-window) "
+                           "is missing: korvane-window.so is not built or not installed"},
         {"DISPLAY=:4711 KORVANE_UI=paper",
          "korvane: KORVANE_UI=paper is no dialog back end (terminal, window); using the terminal"},
     };
