@@ -8,3 +8,5 @@ int StationCommand(int argc, char** argv);
 int PortsCommand(int argc, char** argv);
 int RecipeCommand(int argc, char** argv);
 int SerialsCommand(int argc, char** argv);
+int ForwardCommand(int argc, char** argv);
+int ReportCommand(int argc, char** argv);

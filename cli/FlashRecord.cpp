@@ -41,5 +41,7 @@ std::string RecordJson(const FLASH_RECORD& r) {
     } else {
         json["serial"] = nullptr;
     }
+    json["id"] = r.id;
+    json["station"] = r.station;
     return JsonText(json);
 }

@@ -45,6 +45,8 @@ struct FLASH_RECORD {
     double seconds = 0;
     std::optional<RECIPE_RECORD> recipe; // none for a free flash
     std::optional<SERIAL_RECORD> serial; // none without a recipe's [serial]
+    std::string id;      // a UUID of its own, so that a copy forwarded twice can be dropped
+    std::string station; // the station file's name, else the host's
 };
 
 std::string RecordJson(const FLASH_RECORD& record);

@@ -12,6 +12,7 @@
 #include "platform/host/interrupt.h"
 #include "ce_namespace.h"
 #include "platform/host/serial_ports.h"
+#include "line/RecordIdentity.h"
 #include "platform/host/host.h"
 #include "platform/ui/HeadlessBackEnd.h"
 #include "protocol/FrameTransport.h"
@@ -137,6 +138,8 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
             FLASH_RECORD record;
             record.time = host::UtcNowIso8601();
             record.host = host::HostName();
+            record.id = line::NewRecordId();
+            record.station = line::StationName(record.host);
             record.port = ce::HostPathFor(L"COM6:");
             const std::string stableName = ce::StableNameOf(record.port);
             if (!stableName.empty())

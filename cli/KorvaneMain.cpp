@@ -25,8 +25,9 @@ struct COMMAND_ENTRY {
 };
 
 const COMMAND_ENTRY s_commands[] = {
-    {"flash", FlashCommand}, {"scan", ScanCommand},     {"station", StationCommand},
-    {"ports", PortsCommand}, {"recipe", RecipeCommand}, {"serials", SerialsCommand},
+    {"flash", FlashCommand},   {"scan", ScanCommand},     {"station", StationCommand},
+    {"ports", PortsCommand},   {"recipe", RecipeCommand}, {"serials", SerialsCommand},
+    {"forward", ForwardCommand}, {"report", ReportCommand},
 };
 
 // The dialog flashes any file an operator picks: a station that runs approved recipes only

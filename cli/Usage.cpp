@@ -20,6 +20,8 @@ const char KORVANE_USAGE[] =
     "                          [--revision R]\n"
     "       korvane recipe check [--unsigned] R\n"
     "       korvane serials (--recipe R | --journal URL --pool NAME) [--json]\n"
+    "       korvane forward [--once]\n"
+    "       korvane report [--json] [--html OUT] [FILE...]\n"
     "       korvane --version | --help\n"
     "\n"
     "  --port DEVICE   the device behind COM6: for this run\n"
@@ -32,6 +34,8 @@ const char KORVANE_USAGE[] =
     "  ports     list this machine's serial ports\n"
     "  recipe    write a recipe to sign, or check one as this station would run it\n"
     "  serials   show a serial pool: numbers used, void, reserved, next and remaining\n"
+    "  forward   send the record file to the station file's MQTT broker\n"
+    "  report    yield, retries and times per image and port, from record files\n"
     "\n"
     "'korvane COMMAND --help' tells more of each.\n";
 
@@ -162,6 +166,38 @@ const char PORTS_USAGE[] =
     "  --all    also list UARTs that the kernel reserved with no hardware behind them\n"
     "  --json   one JSON array of objects with the keys device, by_id, by_path, driver,\n"
     "           vid, pid, manufacturer, product, serial, access, busy_pid and com6\n";
+
+const char FORWARD_USAGE[] =
+    "usage: korvane forward [--once]\n"
+    "\n"
+    "Publishes every record of the station's record file (the station file's record, else\n"
+    "/var/lib/korvane/records.jsonl) to the MQTT broker of its [publish] table, in file\n"
+    "order, QoS 1, then follows the file. RECORDS.cursor beside it holds the offset of the\n"
+    "first record the broker has not acknowledged. An unreachable broker is tried again,\n"
+    "at most 10 s apart; no record is lost, one may arrive twice (its id tells).\n"
+    "\n"
+    "  --once   send what the file holds, then end\n"
+    "  --help   this text\n"
+    "\n"
+    "Exit status: 0 every record acknowledged (--once); 1 the broker could not be reached\n"
+    "within 10 s or refused the login, or the station file or password file is refused (the\n"
+    "records are kept); 2 usage.\n";
+
+const char REPORT_USAGE[] =
+    "usage: korvane report [--json] [--html OUT] [FILE...]\n"
+    "\n"
+    "Reads record files (the station file's record file when none is given; - is standard\n"
+    "input) and prints, per image (file name and short hash) and per port: boards, passed,\n"
+    "failed, yield, retries per thousand exchanges, the median and 90th percentile of the\n"
+    "seconds a board takes; and boards per hour. A port that retries five times as often as\n"
+    "the median of the others is flagged: a sick adapter or cable.\n"
+    "\n"
+    "  --json       the same as one JSON object\n"
+    "  --html OUT   also write one self-contained page to OUT: yield per hour and retries\n"
+    "               per port as pictures (SVG), no scripts\n"
+    "  --help       this text\n"
+    "\n"
+    "Exit status: 0 done; 1 a file cannot be read; 2 usage.\n";
 
 int UsageError(const char* command, const char* what) {
     const std::string name = command ? std::string("korvane ") + command : "korvane";

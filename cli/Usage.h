@@ -11,6 +11,8 @@ extern const char STATION_USAGE[];
 extern const char PORTS_USAGE[];
 extern const char RECIPE_NEW_USAGE[];
 extern const char RECIPE_CHECK_USAGE[];
+extern const char FORWARD_USAGE[];
+extern const char REPORT_USAGE[];
 // The exit codes, printed from the one table in ExitCodes.h, for the program's and the
 // commands' help.
 std::string ExitStatusHelp();

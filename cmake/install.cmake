@@ -60,6 +60,10 @@ function(korvane_udev_test)
 endfunction()
 cmake_language(DEFER CALL korvane_udev_test)
 
+# The forwarder's systemd unit, below the prefix as the udev rule (lib/systemd/system, which
+# systemd reads under /usr and /usr/local alike). The package does not enable it.
+install(FILES packaging/korvane-forward.service DESTINATION lib/systemd/system)
+
 # Bash completion for both programs, in bash-completion's folder below the prefix (where its
 # pkg-config file says, share/bash-completion/completions by default); it loads a command's
 # file by the command's name.

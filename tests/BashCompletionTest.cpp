@@ -129,7 +129,7 @@ TEST_F(Completion, CommandsOptionsAndValues) {
         const char* offered;
     };
     const Case cases[] = {
-        {"korvane ", "flash\nports\nrecipe\nscan\nserials\nstation\n"},
+        {"korvane ", "flash\nforward\nports\nrecipe\nreport\nscan\nserials\nstation\n"},
         {"korvane st", "station\n"},
         {"korvane -", "--help\n--port\n--version\n"},
         {"korvane flash --", "--help\n--json\n--od\n--port\n--quiet\n--recipe\n--record\n"
@@ -144,6 +144,8 @@ TEST_F(Completion, CommandsOptionsAndValues) {
         {"korvane scan -", "--help\n--json\n--port\n"},
         {"korvane ports --", "--all\n--help\n--json\n"},
         {"korvane ports ", ""},
+        {"korvane forward -", "--help\n--once\n"},
+        {"korvane report --", "--help\n--html\n--json\n"},
         {"korvane --port /dev/ttyUSB0 --", "--port\n"},
         // Stepper addresses, and comma lists that offer only the addresses not yet given.
         {"korvane flash --stepper ", "0x14\n0x15\n0x18\n0x1C\n0x1D\n"},
@@ -180,8 +182,9 @@ TEST_F(Completion, CommandsOptionsAndValues) {
 // to the completion fails here.
 TEST_F(Completion, EveryOptionTheHelpNames) {
     const std::regex option("--[a-z][a-z-]*");
-    for (const char* command : {"korvane flash", "korvane station", "korvane scan", "korvane ports",
-                                "korvane recipe new", "korvane serials", "korvane-sim"}) {
+    for (const char* command :
+         {"korvane flash", "korvane station", "korvane scan", "korvane ports", "korvane recipe new",
+          "korvane serials", "korvane forward", "korvane report", "korvane-sim"}) {
         int status = -1;
         const std::string help =
             Output(KORVANE_BINARY_DIR "/" + std::string(command) + " --help", &status);

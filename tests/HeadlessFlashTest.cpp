@@ -58,9 +58,9 @@ Strings Keys(const std::string& json) {
 }
 
 const Strings kRecordKeys = {
-    "time",    "host",       "korvane",     "port",  "port_id", "target", "slave",
-    "file",    "file_bytes", "file_sha256", "start", "end",     "blocks", "exchanges",
-    "retries", "status",     "result",      "exit",  "seconds", "recipe", "serial"};
+    "time",       "host",        "korvane", "port",   "port_id", "target",    "slave",   "file",
+    "file_bytes", "file_sha256", "start",   "end",    "blocks",  "exchanges", "retries", "status",
+    "result",     "exit",        "seconds", "recipe", "serial",  "id",        "station"};
 
 struct Outcome {
     const char* name;
