@@ -5,7 +5,8 @@
 # built, and korvane uses the terminal.
 set(KORVANE_WINDOW_DIR ${PROJECT_SOURCE_DIR}/platform/ui)
 set(KORVANE_WINDOW_PLAIN_SOURCES
-    ${KORVANE_WINDOW_DIR}/WindowLayout.cpp ${KORVANE_WINDOW_DIR}/WindowChooserRules.cpp)
+    ${KORVANE_WINDOW_DIR}/WindowLayout.cpp ${KORVANE_WINDOW_DIR}/WindowChooserRules.cpp
+    ${KORVANE_WINDOW_DIR}/WindowScale.cpp)
 set(KORVANE_WINDOW_MISSING_SOURCE ${KORVANE_WINDOW_DIR}/WindowMissing.cpp)
 target_sources(korvane_core PRIVATE ${KORVANE_WINDOW_PLAIN_SOURCES})
 
