@@ -9,6 +9,7 @@
 #include "app/KorvaneRes.h"
 #include "korvane_version.h"
 #include "platform/host/host.h"
+#include "platform/ui/WindowScale.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,14 +29,21 @@ const COMMAND_ENTRY s_commands[] = {
     {"ports", PortsCommand},
 };
 
-// The dialog, as on the device; --port only says which device stands behind COM6:.
+const int OPTION_FULLSCREEN = 0x101;
+
+// The dialog, as on the device; --port only says which device stands behind COM6:, and
+// --fullscreen lets the window fill a machine's panel.
 int RunDialog(int argc, char** argv) {
-    const option known[] = {PORT_OPTION, {}};
+    const option known[] = {
+        PORT_OPTION, {"fullscreen", no_argument, nullptr, OPTION_FULLSCREEN}, {}};
     std::vector<std::string> operands;
     std::string what = ReadOptions(
         argc, argv, known,
-        [](int, const std::string& device) {
-            UsePort(device);
+        [](int id, const std::string& device) {
+            if (id == OPTION_FULLSCREEN)
+                WinSetFullScreen(TRUE);
+            else
+                UsePort(device);
             return std::string();
         },
         &operands);

@@ -4,7 +4,8 @@
 #include <string>
 
 const char KORVANE_USAGE[] =
-    "usage: korvane [--port DEVICE]                  the dialog\n"
+    "usage: korvane [--port DEVICE] [--fullscreen]   the dialog (--fullscreen: the window\n"
+    "                                                fills the screen)\n"
     "       korvane flash (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"
     "                     [--json] [--quiet] FILE\n"
     "       korvane station (--od | --stepper LIST) [--port DEVICE]...\n"
