@@ -262,10 +262,12 @@ bool XServer::Shot(const Geometry& area, const std::string& path) const {
 }
 
 int XServer::CountColour(const Geometry& area, const std::string& rgb) const {
-    const std::string count =
-        Run("import -window root -crop " + Area(area) + " +repage -depth 8 txt:- | grep -ci " +
-                simtest::ShellQuote(rgb),
-            20);
+    // The histogram has a line a colour ("  1234: (0,64,192) #0040C0 srgb(...)"), so that a
+    // whole screen costs no more than a line of it.
+    const std::string count = Run("import -window root -crop " + Area(area) +
+                                      " +repage -depth 8 -format %c histogram:info:- | grep -i " +
+                                      simtest::ShellQuote(" " + rgb + " ") + " | cut -d: -f1",
+                                  20);
     return std::atoi(count.c_str());
 }
 
