@@ -12,6 +12,7 @@
 #include "korvane_version.h"
 #include "platform/host/host.h"
 #include "platform/ui/TerminalLog.h"
+#include "platform/ui/WindowScale.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,8 +26,8 @@ struct COMMAND_ENTRY {
 };
 
 const COMMAND_ENTRY s_commands[] = {
-    {"flash", FlashCommand},   {"scan", ScanCommand},     {"station", StationCommand},
-    {"ports", PortsCommand},   {"recipe", RecipeCommand}, {"serials", SerialsCommand},
+    {"flash", FlashCommand},     {"scan", ScanCommand},     {"station", StationCommand},
+    {"ports", PortsCommand},     {"recipe", RecipeCommand}, {"serials", SerialsCommand},
     {"forward", ForwardCommand}, {"report", ReportCommand},
 };
 
@@ -47,14 +48,21 @@ int RefuseDialogHere() {
     return SayRefused(nullptr, verdict);
 }
 
-// The dialog, as on the device; --port only says which device stands behind COM6:.
+const int OPTION_FULLSCREEN = 0x101;
+
+// The dialog, as on the device; --port only says which device stands behind COM6:, and
+// --fullscreen lets the window fill a machine's panel.
 int RunDialog(int argc, char** argv) {
-    const option known[] = {PORT_OPTION, {}};
+    const option known[] = {
+        PORT_OPTION, {"fullscreen", no_argument, nullptr, OPTION_FULLSCREEN}, {}};
     std::vector<std::string> operands;
     std::string what = ReadOptions(
         argc, argv, known,
-        [](int, const std::string& device) {
-            UsePort(device);
+        [](int id, const std::string& device) {
+            if (id == OPTION_FULLSCREEN)
+                WinSetFullScreen(TRUE);
+            else
+                UsePort(device);
             return std::string();
         },
         &operands);

@@ -5,7 +5,8 @@
 #include <string>
 
 const char KORVANE_USAGE[] =
-    "usage: korvane [--port DEVICE]                  the dialog\n"
+    "usage: korvane [--port DEVICE] [--fullscreen]   the dialog (--fullscreen: the window\n"
+    "                                                fills the screen)\n"
     "       korvane flash (--od | --stepper LIST) [--port DEVICE]... [--record FILE]\n"
     "                     [--json] [--quiet] FILE\n"
     "       korvane flash --recipe R [--unsigned] [--port DEVICE]... [--record FILE]\n"

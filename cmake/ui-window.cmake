@@ -12,7 +12,8 @@ option(KORVANE_WINDOW "Build the window back end (FLTK) as the plugin korvane-wi
 
 set(KORVANE_WINDOW_DIR ${PROJECT_SOURCE_DIR}/platform/ui)
 set(KORVANE_WINDOW_PLAIN_SOURCES
-    ${KORVANE_WINDOW_DIR}/WindowLayout.cpp ${KORVANE_WINDOW_DIR}/WindowChooserRules.cpp)
+    ${KORVANE_WINDOW_DIR}/WindowLayout.cpp ${KORVANE_WINDOW_DIR}/WindowChooserRules.cpp
+    ${KORVANE_WINDOW_DIR}/WindowScale.cpp)
 target_sources(korvane_core PRIVATE ${KORVANE_WINDOW_PLAIN_SOURCES})
 
 # Where plugins are installed below the prefix; the program looks there from its own folder

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #ifdef KORVANE_HAVE_XLIB // linked where the window back end is built
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #endif
 
@@ -202,8 +203,8 @@ void XServer::Keys(unsigned long window, const std::vector<std::string>& keys) c
     Run(line);
 }
 
-bool XServer::Close(unsigned long window) const {
 #ifdef KORVANE_HAVE_XLIB
+Display* XServer::Connect() const {
     const char* oldAuth = std::getenv("XAUTHORITY");
     const std::string saved = oldAuth ? oldAuth : "";
     setenv("XAUTHORITY", m_auth.c_str(), 1);
@@ -212,6 +213,13 @@ bool XServer::Close(unsigned long window) const {
         setenv("XAUTHORITY", saved.c_str(), 1);
     else
         unsetenv("XAUTHORITY");
+    return display;
+}
+#endif
+
+bool XServer::Close(unsigned long window) const {
+#ifdef KORVANE_HAVE_XLIB
+    Display* display = Connect();
     if (!display)
         return false;
     XEvent event = {};
@@ -231,16 +239,35 @@ bool XServer::Close(unsigned long window) const {
 #endif
 }
 
+bool XServer::SetResources(const std::string& resources) const {
+#ifdef KORVANE_HAVE_XLIB
+    Display* display = Connect();
+    if (!display)
+        return false;
+    XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(resources.c_str()),
+                    static_cast<int>(resources.size()));
+    XSync(display, False);
+    XCloseDisplay(display);
+    return true;
+#else
+    (void)resources;
+    return false;
+#endif
+}
+
 bool XServer::Shot(const Geometry& area, const std::string& path) const {
     Run("import -window root -crop " + Area(area) + " +repage " + simtest::ShellQuote(path), 20);
     return !Slurp(path).empty();
 }
 
 int XServer::CountColour(const Geometry& area, const std::string& rgb) const {
-    const std::string count =
-        Run("import -window root -crop " + Area(area) + " +repage -depth 8 txt:- | grep -ci " +
-                simtest::ShellQuote(rgb),
-            20);
+    // The histogram has a line a colour ("  1234: (0,64,192) #0040C0 srgb(...)"), so that a
+    // whole screen costs no more than a line of it.
+    const std::string count = Run("import -window root -crop " + Area(area) +
+                                      " +repage -depth 8 -format %c histogram:info:- | grep -i " +
+                                      simtest::ShellQuote(" " + rgb + " ") + " | cut -d: -f1",
+                                  20);
     return std::atoi(count.c_str());
 }
 
@@ -267,16 +294,16 @@ std::string Rig::ImagePath() const {
     return m_dir + "/Nand Store/MCU/Application.hex";
 }
 
-bool Rig::Start(const std::string& env) {
+bool Rig::Start(const std::string& env, const std::string& args) {
     // Under LeakSanitizer (the sanitizer build) fontconfig's own leaks are left out.
     const std::string lsan = "LSAN_OPTIONS=suppressions=" KORVANE_SOURCE_DIR
                              "/tests/lsan-window.supp:print_suppressions=0";
-    const std::string command = "cd " + simtest::ShellQuote(m_dir) + " && exec env -u KORVANE_UI " +
-                                m_x.Env() + " " + simtest::ShellQuote(lsan) +
-                                " CE_ROOT=" + simtest::ShellQuote(m_dir) +
-                                " CE_COM6=" + simtest::ShellQuote(m_sim->Path()) + " " + env + " " +
-                                simtest::ShellQuote(KORVANE_BINARY_DIR "/korvane") + " >" +
-                                simtest::ShellQuote(m_dir + "/korvane.out") + " 2>&1 </dev/null";
+    const std::string command =
+        "cd " + simtest::ShellQuote(m_dir) + " && exec env -u KORVANE_UI " + m_x.Env() + " " +
+        simtest::ShellQuote(lsan) + " CE_ROOT=" + simtest::ShellQuote(m_dir) +
+        " CE_COM6=" + simtest::ShellQuote(m_sim->Path()) + " " + env + " " +
+        simtest::ShellQuote(KORVANE_BINARY_DIR "/korvane") + " " + args + " >" +
+        simtest::ShellQuote(m_dir + "/korvane.out") + " 2>&1 </dev/null";
     m_korvane = fork();
     if (m_korvane == 0) {
         execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));

@@ -10,6 +10,8 @@
 #include <sys/types.h>
 #include <vector>
 
+struct _XDisplay; // Xlib's Display
+
 namespace wintest {
 
 // What is missing to run these tests here (empty when nothing is).
@@ -42,6 +44,8 @@ public:
     void Keys(unsigned long window, const std::vector<std::string>& keys) const;
     // What the window manager sends when the window's close button is pressed.
     bool Close(unsigned long window) const;
+    // The server's X resources (RESOURCE_MANAGER), as xrdb would load them: "Xft.dpi: 192\n".
+    bool SetResources(const std::string& resources) const;
     // The screen inside `area` as a PNG at `path`.
     bool Shot(const Geometry& area, const std::string& path) const;
     // How many pixels in `area` have exactly this colour (#RRGGBB).
@@ -49,6 +53,8 @@ public:
 
 private:
     void Launch();
+    // A connection of the test's own to this display (null when it does not answer).
+    ::_XDisplay* Connect() const;
 
     pid_t m_pid = -1;
     std::string m_dir, m_display, m_auth;
@@ -63,8 +69,9 @@ public:
     bool Ok() const { return m_error.empty(); }
     const std::string& Why() const { return m_error; }
 
-    // Starts korvane with the display's environment plus `env` ("NAME=value ...").
-    bool Start(const std::string& env = "");
+    // Starts korvane with the display's environment plus `env` ("NAME=value ...") and the
+    // arguments `args` (already quoted for the shell).
+    bool Start(const std::string& env = "", const std::string& args = "");
     // korvane's exit status within `ms`; -1 when it is still running (it is then killed).
     int WaitExit(int ms);
     std::string Output() const;

@@ -7,6 +7,7 @@
 #include "platform/ui/WindowChooserRules.h"
 #include "platform/ui/WindowLayout.h"
 #include "platform/ui/WindowMessageBox.h"
+#include "platform/ui/WindowScale.h"
 #include "tests/SimHarness.h"
 
 #include <gtest/gtest.h>
@@ -229,5 +230,31 @@ TEST(WindowChoice, ANamedBackEndThatCannotBeUsedFallsBackToTheTerminal) {
         EXPECT_EQ(out.find("exit 124"), std::string::npos)
             << c.env << ": korvane did not end: " << out;
         EXPECT_NE(out.find(c.said), std::string::npos) << c.env << ": " << out;
+    }
+}
+
+// The display's scale: Xft.dpi over 96 where the X resources give a number (held within 1 to
+// 4), else KORVANE_SCALE from 1 to 4; a KORVANE_SCALE that is no such number gives 1 and a
+// reason, an unset one nothing.
+TEST(WindowParts, ScaleFromXftDpiOrKorvaneScale) {
+    struct {
+        const char* dpi;
+        const char* setting;
+        double scale;
+        bool bSaid;
+    } cases[] = {
+        {nullptr, nullptr, 1, false}, {"96", nullptr, 1, false}, {"192", "3", 2, false},
+        {"144", nullptr, 1.5, false}, {"72", "3", 1, false},     {"600", nullptr, 4, false},
+        {"abc", "3", 3, false},       {"0", "2.5", 2.5, false},  {"", "4", 4, false},
+        {nullptr, "1", 1, false},     {nullptr, "", 1, false},   {nullptr, "5", 1, true},
+        {nullptr, "0.5", 1, true},    {nullptr, "2x", 1, true},  {nullptr, "nan", 1, true},
+        {nullptr, "-2", 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.dpi ? c.dpi : "(none)") + " / " +
+                     (c.setting ? c.setting : "(none)"));
+        std::string why;
+        EXPECT_DOUBLE_EQ(WinChooseScale(c.dpi, c.setting, &why), c.scale);
+        EXPECT_EQ(!why.empty(), c.bSaid) << why;
     }
 }

@@ -238,3 +238,115 @@ TEST(WindowScreen, KorvaneUiTerminalShowsNoWindow) {
     ASSERT_TRUE(rig.Start("KORVANE_UI=terminal TERM=dumb"));
     EXPECT_EQ(rig.X().WaitWindow(kDialogClass, 1500), 0u);
 }
+
+namespace {
+
+// The screenshot in the build folder, and with KORVANE_SCREENSHOT_DOCS=1 in docs/ too.
+void KeepShot(Rig& rig, const Geometry& area, const std::string& name) {
+    const std::string shot = KORVANE_BINARY_DIR "/" + name;
+    EXPECT_TRUE(rig.X().Shot(area, shot));
+    if (const char* docs = std::getenv("KORVANE_SCREENSHOT_DOCS"); docs && *docs == '1')
+        std::system(("cp '" + shot + "' '" KORVANE_SOURCE_DIR "/docs/" + name + "'").c_str());
+}
+
+// The dialog at scale 1: template 102 through the 12 px font's base units, 7 x 15 px.
+const int kScale1Cx = 427, kScale1Cy = 218;
+const int kScale1UnitX = 7, kScale1UnitY = 15;
+
+} // namespace
+
+// The window follows the display's scale: Xft.dpi from the X resources first (192 dpi is
+// twice 96, and wins over KORVANE_SCALE), else KORVANE_SCALE; a value out of 1 to 4 draws at
+// scale 1 and says so. Each size is still the template's layout (START finds the base units
+// that give it). The base units are the scaled font's own, whole pixels as Windows counts
+// them: twice the font is twice the units within a unit's rounding (7.4 px rounds to 7 at
+// 12 px, 14.8 to 15 at 24), so the window is twice as large within some 7%.
+TEST(WindowScreen, ScaleFollowsXftDpiElseKorvaneScale) {
+    SKIP_WITHOUT_X();
+    struct {
+        const char* resources;
+        const char* env;
+        double scale;
+        const char* said; // on standard error, or ""
+    } cases[] = {
+        {"", "", 1, ""},
+        {"", "KORVANE_SCALE=2", 2, ""},
+        {"Xft.dpi:\t192\n", "KORVANE_SCALE=1", 2, ""},
+        {"", "KORVANE_SCALE=9", 1, "KORVANE_SCALE=\"9\" is not a scale from 1 to 4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.resources) + c.env);
+        Rig rig({}, 0x100);
+        ASSERT_TRUE(rig.Ok()) << rig.Why();
+        if (*c.resources) {
+            ASSERT_TRUE(rig.X().SetResources(c.resources));
+        }
+        Shown shown;
+        START(rig, shown, c.env);
+        EXPECT_NEAR(shown.units.x, c.scale * kScale1UnitX, c.scale);
+        EXPECT_NEAR(shown.units.y, c.scale * kScale1UnitY, c.scale);
+        EXPECT_NEAR(shown.at.cx, c.scale * kScale1Cx, 0.1 * c.scale * kScale1Cx);
+        EXPECT_NEAR(shown.at.cy, c.scale * kScale1Cy, 0.1 * c.scale * kScale1Cy);
+        if (c.scale == 1) {
+            EXPECT_EQ(shown.at.cx, kScale1Cx);
+            EXPECT_EQ(shown.at.cy, kScale1Cy);
+        }
+        EXPECT_NEAR(shown.at.x, (1024 - shown.at.cx) / 2, 1);
+        rig.X().Keys(shown.window, {"Escape"});
+        EXPECT_EQ(rig.WaitExit(5000), 0);
+        const std::string said = rig.Output();
+        if (*c.said) {
+            EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        } else {
+            EXPECT_EQ(said.find("KORVANE_SCALE"), std::string::npos) << said;
+        }
+    }
+}
+
+// At scale 2 the mouse still finds the controls where the template puts them ("OD", "Stepper",
+// "Flash!"), the update runs, and the box over it is as large again.
+TEST(WindowScreen, FlashesAtScaleTwo) {
+    SKIP_WITHOUT_X();
+    Rig rig({"--baud", "115200"}, 0x800);
+    Shown shown;
+    START(rig, shown, "KORVANE_SCALE=2");
+    ClickControl(rig, shown, IDC_OD);
+    ClickControl(rig, shown, IDC_STEPPER);
+    ClickControl(rig, shown, IDC_FLASH);
+    const unsigned long box = rig.X().WaitWindow(kBoxClass, kUpdateMs);
+    ASSERT_NE(box, 0u) << rig.Output();
+    EXPECT_GE(rig.X().Where(box).cx, 2 * 160);
+    rig.X().Keys(box, {"Return"});
+    ASSERT_TRUE(rig.X().WaitGone(kBoxClass, 5000));
+    KeepShot(rig, shown.at, "korvane-window-scale2.png");
+    rig.X().Keys(shown.window, {"Escape"});
+    EXPECT_EQ(rig.WaitExit(5000), 0) << rig.Output();
+    ExpectFlashed(rig, 0x14);
+}
+
+// korvane --fullscreen: the window is the screen, the template as large as it fits, in the
+// middle; the keyboard runs an update there as anywhere (Tab to "Flash!", Space, Enter, Esc).
+TEST(WindowScreen, FullScreenFillsTheScreen) {
+    SKIP_WITHOUT_X();
+    Rig rig({"--baud", "115200"}, 0x800);
+    ASSERT_TRUE(rig.Ok()) << rig.Why();
+    ASSERT_TRUE(rig.Start("", "--fullscreen"));
+    const unsigned long window = rig.X().WaitWindow(kDialogClass, kStartMs);
+    ASSERT_NE(window, 0u) << rig.Output();
+    const Geometry at = rig.X().Where(window);
+    EXPECT_EQ(at.x, 0);
+    EXPECT_EQ(at.y, 0);
+    EXPECT_EQ(at.cx, 1024);
+    EXPECT_EQ(at.cy, 768);
+    rig.X().Keys(window, {"Tab", "space"});
+    const unsigned long box = rig.X().WaitWindow(kBoxClass, kUpdateMs);
+    ASSERT_NE(box, 0u) << rig.Output();
+    rig.X().Keys(box, {"Return"});
+    ASSERT_TRUE(rig.X().WaitGone(kBoxClass, 5000));
+    // The full bar: at scale 1 it is some 340 x 19 px of blue; here more than four times that.
+    EXPECT_GT(rig.X().CountColour(at, "#0040C0"), 4 * 340 * 19);
+    KeepShot(rig, at, "korvane-window-fullscreen.png");
+    rig.X().Keys(window, {"Escape"});
+    EXPECT_EQ(rig.WaitExit(5000), 0) << rig.Output();
+    ExpectFlashed(rig, 0x14);
+}

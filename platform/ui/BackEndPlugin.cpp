@@ -1,4 +1,5 @@
 #include "platform/ui/BackEndPlugin.h"
+#include "platform/ui/WindowScale.h"
 #include "platform/ui/WindowBackEnd.h"
 
 #include "korvane_plugins.h"
@@ -91,5 +92,5 @@ BOOL UiWindowAvailable(std::string* pWhy) {
 CUiBackEnd* UiWindowBackEnd() {
     std::string why;
     const UI_BACK_END_PLUGIN* pPlugin = UiLoadBackEndPlugin(kWindowPlugin, why);
-    return pPlugin ? pPlugin->make() : nullptr;
+    return pPlugin ? pPlugin->make(WinFullScreen()) : nullptr;
 }

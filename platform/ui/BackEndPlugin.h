@@ -14,8 +14,10 @@ struct UI_BACK_END_PLUGIN {
     const char* version;
     // Null when the back end can be shown now, else why not (valid until the next call).
     const char* (*unavailable)();
-    // The back end, made on first use and kept until the program exits.
-    CUiBackEnd* (*make)();
+    // The back end, made on first use and kept until the program exits. The plugin holds its
+    // own copy of the platform's state: what the program was told for the window (--fullscreen)
+    // crosses here.
+    CUiBackEnd* (*make)(BOOL bFullScreen);
 };
 
 typedef const UI_BACK_END_PLUGIN* (*UI_BACK_END_PLUGIN_ENTRY)();

@@ -2,6 +2,7 @@
 #include "platform/ui/WindowDialogView.h"
 #include "platform/ui/WindowFileChooser.h"
 #include "platform/ui/WindowMessageBox.h"
+#include "platform/ui/WindowScale.h"
 
 #include "afxstr.h"
 
@@ -108,6 +109,15 @@ BOOL CWindowBackEnd::Open() {
     }
     fl_open_display(g_pDisplay);
     Fl::visual(FL_DOUBLE | FL_RGB);
+    // The display's scale: its Xft.dpi where its resources give one (XGetDefault reads the
+    // server's RESOURCE_MANAGER, as xrdb sets it), else KORVANE_SCALE. The toolkit's own
+    // dialogs (its file chooser) take their font size from FL_NORMAL_SIZE.
+    std::string bad;
+    WinSetScale(
+        WinChooseScale(XGetDefault(g_pDisplay, "Xft", "dpi"), std::getenv("KORVANE_SCALE"), &bad));
+    if (!bad.empty())
+        std::fprintf(stderr, "korvane: %s\n", bad.c_str());
+    FL_NORMAL_SIZE = static_cast<Fl_Fontsize>(FL_NORMAL_SIZE * WinScale() + 0.5);
     s_pActive = this;
     Fl::event_dispatch(Dispatch);
     m_bOpen = TRUE;

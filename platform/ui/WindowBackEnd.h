@@ -1,7 +1,7 @@
 // The window back end: dialogs, message boxes and file dialogs as real windows on the X display
 // (FLTK), worked with the mouse and with the same keys as the terminal. Built only where FLTK
-// is found (cmake/ui-window.cmake); elsewhere WindowMissing.cpp gives the three functions
-// below their "not built" answers.
+// is found (cmake/ui-window.cmake), as the plugin korvane-window.so; the program reaches these
+// functions through platform/ui/BackEndPlugin.h, which says why when the plugin is missing.
 #pragma once
 
 #include "platform/ui/UiBackEnd.h"

@@ -14,6 +14,7 @@
 #include <FL/Fl_PNG_Image.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 namespace {
 
@@ -54,6 +55,8 @@ private:
 const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 // The closed field of a combo box, in dialog units (its template height is the open list's).
 const short kComboFieldDlu = 12;
+// The largest font full screen tries (an 8K panel gives some 200 px, more than a finger needs).
+const int kMaxFontSize = 192;
 
 std::string Utf8(const std::wstring& text) {
     return CString(text).ToUtf8();
@@ -98,33 +101,88 @@ void SetWindowIcon(Fl_Window& window, HICON hIcon) {
         window.icon(&image); // the window keeps a copy
 }
 
+// Asks the window manager, where one runs, to show the window full screen, above its panels
+// (EWMH: a _NET_WM_STATE message to the root window); with none, nothing happens.
+void AskFullScreen(Fl_Window& window) {
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = fl_xid(&window);
+    event.xclient.message_type = XInternAtom(fl_display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1; // add
+    event.xclient.data.l[1] =
+        static_cast<long>(XInternAtom(fl_display, "_NET_WM_STATE_FULLSCREEN", False));
+    event.xclient.data.l[3] = 1; // from an application
+    XSendEvent(fl_display, RootWindow(fl_display, fl_screen), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
 } // namespace
 
 CWindowDialogView::CWindowDialogView(CUiDialog& dialog) : m_dialog(dialog) {
-    fl_font(WinFont(), WinFontSize());
-    m_units = WinBaseUnits(static_cast<int>(fl_width(kLetters) + 0.5), fl_height());
-    const UI_RECT field = MapDialogRect(0, 0, 0, kComboFieldDlu, m_units.x, m_units.y);
-    m_place = WinPlaceDialog(dialog.GetResource(), m_units, std::max(field.cy, fl_height() + 6));
+    int screenX = 0, screenY = 0, screenCx = 0, screenCy = 0;
+    Fl::screen_xywh(screenX, screenY, screenCx, screenCy);
+    const BOOL bFullScreen = WinFullScreen();
+    Lay(WinFontSize());
+    if (bFullScreen) {
+        // The largest font whose layout still fits the screen: the template's proportions, as
+        // large as the panel allows. The boxes over it grow with it.
+        int fits = m_fontSize;
+        for (int size = fits + 1; size <= kMaxFontSize; ++size) {
+            Lay(size);
+            if (m_place.cx > screenCx || m_place.cy > screenCy)
+                break;
+            fits = size;
+        }
+        Lay(fits);
+        WinSetScale(double(m_fontSize) / kWinBaseFontSize);
+    }
+    // In full screen the template stands in the middle of a window as large as the screen.
+    const int cx = bFullScreen ? screenCx : m_place.cx, cy = bFullScreen ? screenCy : m_place.cy;
+    const int offsetX = (cx - m_place.cx) / 2, offsetY = (cy - m_place.cy) / 2;
 
     Fl_Group* const pCurrent = Fl_Group::current();
     Fl_Group::current(nullptr);
-    m_window.reset(new Fl_Double_Window(m_place.cx, m_place.cy));
+    m_window.reset(new Fl_Double_Window(cx, cy));
     m_window->copy_label(Utf8(dialog.GetCaption()).c_str());
     m_window->xclass("Korvane");
     SetWindowIcon(*m_window, dialog.GetIcon(TRUE));
     const auto& controls = dialog.GetControls();
     m_menus.resize(controls.size());
-    for (size_t i = 0; i < controls.size(); ++i)
-        m_widgets.push_back(Create(*controls[i], m_place.controls[i]));
+    for (size_t i = 0; i < controls.size(); ++i) {
+        UI_RECT rect = m_place.controls[i];
+        rect.x += offsetX;
+        rect.y += offsetY;
+        m_widgets.push_back(Create(*controls[i], rect));
+    }
     m_window->end();
     m_window->callback(OnClose, this);
     Fl_Group::current(pCurrent);
 
-    int x = 0, y = 0;
-    WinPlaceWindow(dialog.GetResource(), m_units, dialog.IsCentered(), m_place.cx, m_place.cy,
-                   Fl::w(), Fl::h(), &x, &y);
-    m_window->position(x, y);
+    if (bFullScreen) {
+        // Not the toolkit's fullscreen(): without a window manager it makes the window one that
+        // no manager sees, nameless and classless. A plain window without a border the size of
+        // the screen is the same thing there; a manager is asked for full screen once shown.
+        m_bFullScreen = true;
+        m_window->border(0);
+        m_window->position(screenX, screenY);
+    } else {
+        int x = 0, y = 0;
+        WinPlaceWindow(dialog.GetResource(), m_units, dialog.IsCentered(), m_place.cx, m_place.cy,
+                       screenCx, screenCy, &x, &y);
+        m_window->position(screenX + x, screenY + y);
+    }
     SyncAll();
+}
+
+// The base units and the controls' places at this font size: the units are the font's own, so
+// that every position is still the template's dialog units.
+void CWindowDialogView::Lay(int fontSize) {
+    m_fontSize = fontSize;
+    fl_font(WinFont(), fontSize);
+    m_units = WinBaseUnits(static_cast<int>(fl_width(kLetters) + 0.5), fl_height());
+    const UI_RECT field = MapDialogRect(0, 0, 0, kComboFieldDlu, m_units.x, m_units.y);
+    m_place = WinPlaceDialog(m_dialog.GetResource(), m_units, std::max(field.cy, fl_height() + 6));
 }
 
 CWindowDialogView::~CWindowDialogView() {
@@ -158,7 +216,7 @@ Fl_Widget* CWindowDialogView::Create(CUiControl& control, const UI_RECT& r) {
         Fl_Input* input = control.IsReadOnly() ? new Fl_Output(r.x, r.y, r.cx, r.cy)
                                                : new Fl_Input(r.x, r.y, r.cx, r.cy);
         input->textfont(WinFont());
-        input->textsize(WinFontSize());
+        input->textsize(m_fontSize);
         input->box(FL_DOWN_BOX);
         // A read-only field looks like the dialog's face, as on the device.
         input->color(control.IsReadOnly() ? FL_BACKGROUND_COLOR : FL_BACKGROUND2_COLOR);
@@ -183,12 +241,12 @@ Fl_Widget* CWindowDialogView::Create(CUiControl& control, const UI_RECT& r) {
     case UI_COMBOBOX: {
         Fl_Input_Choice* combo = new Fl_Input_Choice(r.x, r.y, r.cx, r.cy);
         combo->textfont(WinFont());
-        combo->textsize(WinFontSize());
+        combo->textsize(m_fontSize);
         combo->input()->when(FL_WHEN_CHANGED);
         combo->input()->callback(OnInput, tag);
         combo->menubutton()->callback(OnMenu, tag);
         combo->menubutton()->textfont(WinFont());
-        combo->menubutton()->textsize(WinFontSize());
+        combo->menubutton()->textsize(m_fontSize);
         combo->menubutton()->clear_visible_focus();
         widget = combo;
         break;
@@ -203,13 +261,15 @@ Fl_Widget* CWindowDialogView::Create(CUiControl& control, const UI_RECT& r) {
     }
     }
     widget->labelfont(WinFont());
-    widget->labelsize(WinFontSize());
+    widget->labelsize(m_fontSize);
     widget->user_data(tag);
     return widget;
 }
 
 void CWindowDialogView::Show() {
     m_window->show();
+    if (m_bFullScreen)
+        AskFullScreen(*m_window);
     FocusToWidget();
     Fl::flush();
 }

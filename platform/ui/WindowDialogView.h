@@ -52,6 +52,7 @@ private:
         CUiControl* pControl;
     };
 
+    void Lay(int fontSize);
     Fl_Widget* Create(CUiControl& control, const UI_RECT& rect);
     CUiControl* ControlOf(const Fl_Widget* pWidget) const;
     // The dialog's focus follows the toolkit's (a click moves it), and the other way round.
@@ -64,6 +65,8 @@ private:
     static void OnClose(Fl_Widget* pWidget, void* pData);
 
     CUiDialog& m_dialog;
+    int m_fontSize = 0;
+    bool m_bFullScreen = false;
     WIN_BASE_UNITS m_units;
     WIN_DIALOG_PLACE m_place;
     std::unique_ptr<Fl_Double_Window> m_window;

@@ -1,6 +1,8 @@
 // The font of the window back end's dialogs and boxes: the toolkit's sans-serif at about the
-// pixel size of an 8-point dialog font on a 96 dpi screen.
+// pixel size of an 8-point dialog font on a 96 dpi screen, times the display's scale.
 #pragma once
+
+#include "platform/ui/WindowScale.h"
 
 #include <FL/Enumerations.H>
 
@@ -9,5 +11,5 @@ inline Fl_Font WinFont() {
 }
 
 inline Fl_Fontsize WinFontSize() {
-    return 12;
+    return WinScaled(kWinBaseFontSize);
 }

@@ -16,18 +16,21 @@
 
 namespace {
 
+// Lengths at scale 1; a box is drawn at the display's scale, as the dialog is.
 const int kMargin = 14;
 const int kIconSize = 32;
 const int kTextMaxWidth = 380;
 const int kButtonCx = 80;
 const int kButtonCy = 26;
 const int kButtonGap = 8;
+const int kMinCx = 160;
+const int kCrossWidth = 4;
 
 // The icon of a box: a stop sign (a red disc with a white cross) for MB_ICONHAND, a yellow
 // triangle with "!" for MB_ICONEXCLAMATION, blue discs with "?" or "i" for the others.
 class CBoxIcon : public Fl_Widget {
 public:
-    CBoxIcon(int x, int y, UINT nIcon) : Fl_Widget(x, y, kIconSize, kIconSize), m_nIcon(nIcon) {}
+    CBoxIcon(int x, int y, int size, UINT nIcon) : Fl_Widget(x, y, size, size), m_nIcon(nIcon) {}
 
     void draw() override {
         const int cx = x() + w() / 2, cy = y() + h() / 2;
@@ -35,7 +38,7 @@ public:
             fl_color(fl_rgb_color(204, 0, 0));
             fl_pie(x(), y(), w(), h(), 0, 360);
             fl_color(FL_WHITE);
-            fl_line_style(FL_SOLID | FL_CAP_ROUND, 4);
+            fl_line_style(FL_SOLID | FL_CAP_ROUND, WinScaled(kCrossWidth));
             const int d = w() / 4;
             fl_line(cx - d, cy - d, cx + d, cy + d);
             fl_line(cx - d, cy + d, cx + d, cy - d);
@@ -100,18 +103,21 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
     const std::vector<UI_BOX_BUTTON> buttons = UiMessageBoxButtons(nType);
     const UINT nIcon = nType & 0xF0u;
 
+    const int margin = WinScaled(kMargin), iconSize = WinScaled(kIconSize);
+    const int buttonCx = WinScaled(kButtonCx), buttonCy = WinScaled(kButtonCy);
+    const int buttonGap = WinScaled(kButtonGap);
     fl_font(WinFont(), WinFontSize());
-    int textCx = kTextMaxWidth, textCy = 0;
+    int textCx = WinScaled(kTextMaxWidth), textCy = 0;
     fl_measure(utf8Text.c_str(), textCx, textCy, 0);
     // A left-aligned label is drawn 3 pixels in from each side; and room for rounding.
     textCx = std::max(textCx, 1) + 8;
     textCy = std::max(textCy, fl_height());
 
-    const int iconCx = nIcon ? kIconSize + kMargin : 0;
-    const int buttonsCx = static_cast<int>(buttons.size()) * (kButtonCx + kButtonGap) - kButtonGap;
-    const int bodyCy = std::max(textCy, nIcon ? kIconSize : 0);
-    const int cx = std::max({iconCx + textCx, buttonsCx, 160}) + 2 * kMargin;
-    const int cy = kMargin + bodyCy + kMargin + kButtonCy + kMargin;
+    const int iconCx = nIcon ? iconSize + margin : 0;
+    const int buttonsCx = static_cast<int>(buttons.size()) * (buttonCx + buttonGap) - buttonGap;
+    const int bodyCy = std::max(textCy, nIcon ? iconSize : 0);
+    const int cx = std::max({iconCx + textCx, buttonsCx, WinScaled(kMinCx)}) + 2 * margin;
+    const int cy = margin + bodyCy + margin + buttonCy + margin;
 
     Fl_Group* const pCurrent = Fl_Group::current();
     Fl_Group::current(nullptr);
@@ -125,8 +131,8 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
         state.nResult = buttons.front().result;
 
     if (nIcon)
-        new CBoxIcon(kMargin, kMargin + (bodyCy - kIconSize) / 2, nIcon);
-    Fl_Box* label = new Fl_Box(kMargin + iconCx, kMargin + (bodyCy - textCy) / 2, textCx, textCy);
+        new CBoxIcon(margin, margin + (bodyCy - iconSize) / 2, iconSize, nIcon);
+    Fl_Box* label = new Fl_Box(margin + iconCx, margin + (bodyCy - textCy) / 2, textCx, textCy);
     label->box(FL_NO_BOX);
     label->labelfont(WinFont());
     label->labelsize(WinFontSize());
@@ -134,11 +140,11 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
     label->copy_label(utf8Text.c_str());
 
     int x = (cx - buttonsCx) / 2;
-    const int y = cy - kMargin - kButtonCy;
+    const int y = cy - margin - buttonCy;
     Fl_Button* first = nullptr;
     for (size_t i = 0; i < buttons.size(); ++i) {
-        Fl_Button* button = i == 0 ? new Fl_Return_Button(x, y, kButtonCx, kButtonCy)
-                                   : new Fl_Button(x, y, kButtonCx, kButtonCy);
+        Fl_Button* button = i == 0 ? new Fl_Return_Button(x, y, buttonCx, buttonCy)
+                                   : new Fl_Button(x, y, buttonCx, buttonCy);
         if (i == 0)
             first = button;
         button->labelfont(WinFont());
@@ -146,7 +152,7 @@ int WinRunMessageBox(const std::wstring& text, const std::wstring& caption, UINT
         button->copy_label(CString(buttons[i].label).ToUtf8().c_str());
         tags[i] = BUTTON_TAG{&state, buttons[i].result};
         button->callback(OnButton, &tags[i]);
-        x += kButtonCx + kButtonGap;
+        x += buttonCx + buttonGap;
     }
     window->end();
     window->callback(OnClose, &escape);

@@ -2,6 +2,7 @@
 // program reaches the back end through it (platform/ui/BackEndPlugin.h).
 #include "platform/ui/BackEndPlugin.h"
 #include "platform/ui/WindowBackEnd.h"
+#include "platform/ui/WindowScale.h"
 
 #include "korvane_version.h"
 
@@ -14,9 +15,14 @@ const char* Unavailable() {
     return UiWindowAvailable(&s_why) ? nullptr : s_why.c_str();
 }
 
+CUiBackEnd* Make(BOOL bFullScreen) {
+    WinSetFullScreen(bFullScreen);
+    return UiWindowBackEnd();
+}
+
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) const UI_BACK_END_PLUGIN* KorvaneUiPlugin() {
-    static const UI_BACK_END_PLUGIN s_plugin = {KORVANE_VERSION, Unavailable, UiWindowBackEnd};
+    static const UI_BACK_END_PLUGIN s_plugin = {KORVANE_VERSION, Unavailable, Make};
     return &s_plugin;
 }
