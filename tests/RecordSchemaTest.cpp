@@ -120,7 +120,7 @@ TEST(RecordSchema, RefusesBrokenRecords) {
         "file_sha256":")" +
         std::string(64, 'a') + R"(","start":0,"end":16,"blocks":1,
         "exchanges":4,"retries":0,"status":0,"result":"Update sucessfully completed","exit":0,
-        "seconds":1.5,"recipe":null,"id":"5b0c8a7e-2f4d-4c1a-9e8b-3d6f1a2b4c5d","station":"jig"})");
+        "seconds":1.5,"recipe":null,"serial":null,"id":"5b0c8a7e-2f4d-4c1a-9e8b-3d6f1a2b4c5d","station":"jig"})");
     ASSERT_EQ(Check(schema, good, "record"), "");
     const std::pair<const char*, json> broken[] = {
         {"id", "not-a-uuid"},
