@@ -43,6 +43,15 @@ std::string ReadFlags(int argc, char** argv, const option* options,
     return what;
 }
 
+std::string SlavePortText() {
+    const std::wstring name = SLAVE_PORT_NAME;
+    return std::string(name.begin(), name.end()); // the name is ASCII
+}
+
+std::string SlavePortPath() {
+    return ce::HostPathFor(SLAVE_PORT_NAME);
+}
+
 void UsePort(const std::string& device) {
     ce::MapHostPort(SLAVE_PORT_NAME, device, "--port");
 }

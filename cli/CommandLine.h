@@ -24,6 +24,10 @@ std::string ReadOptions(int argc, char** argv, const option* options,
 std::string ReadFlags(int argc, char** argv, const option* options,
                       const std::function<std::string(int id, const std::string& value)>& take);
 
+// The slave's port as the operator reads it ("COM6:"), and the host path it opens now.
+std::string SlavePortText();
+std::string SlavePortPath();
+
 // Puts the device behind the slave's port for this process (what --port says), so that the
 // reason it does not open names --port as where it came from.
 void UsePort(const std::string& device);

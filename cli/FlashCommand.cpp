@@ -60,8 +60,9 @@ public:
             std::fprintf(stderr, "korvane flash: %s: %s\n", record.file.c_str(),
                          record.result.c_str());
         else if (record.exit == EXIT_PORT)
-            std::fprintf(stderr, "korvane flash: COM6: %s%s%s\n", record.port.c_str(),
-                         record.port.empty() ? "" : ": ", record.result.c_str());
+            std::fprintf(stderr, "korvane flash: %s %s%s%s\n", SlavePortText().c_str(),
+                         record.port.c_str(), record.port.empty() ? "" : ": ",
+                         record.result.c_str());
         else if (record.exit != EXIT_UPDATED)
             std::fprintf(stderr, "korvane flash: %s: %s\n", SlaveName(record).c_str(),
                          record.result.c_str());

@@ -1,3 +1,4 @@
+#include "cli/CommandLine.h"
 #include "cli/Gang.h"
 #include "cli/SerialRun.h"
 #include "cli/ExitCodes.h"
@@ -150,7 +151,7 @@ int GangExitCode(const std::vector<int>& codes) {
 }
 
 std::string PortLabel(const std::string& port) {
-    return port.empty() ? "COM6:" : port;
+    return port.empty() ? SlavePortText() : port;
 }
 
 bool GANG_ROW::SetProgress(int done, int total) {

@@ -1,3 +1,4 @@
+#include "cli/CommandLine.h"
 #include "cli/HeadlessFlash.h"
 #include "cli/ExitCodes.h"
 #include "cli/FlashImage.h"
@@ -140,7 +141,7 @@ int RunHeadlessFlash(const FLASH_OPTIONS& options, IFlashObserver& observer,
             record.host = host::HostName();
             record.id = line::NewRecordId();
             record.station = line::StationName(record.host);
-            record.port = ce::HostPathFor(L"COM6:");
+            record.port = SlavePortPath();
             const std::string stableName = ce::StableNameOf(record.port);
             if (!stableName.empty())
                 record.portId = stableName;

@@ -70,16 +70,16 @@ std::string TextPort(const ce::SerialPort& port) {
     std::string line = port.device + ":";
     for (size_t i = 0; i < parts.size(); ++i)
         line += (i ? ", " : " ") + parts[i];
-    return port.com6 ? line + " <- COM6:" : line;
+    return port.com6 ? line + " <- " + SlavePortText() : line;
 }
 
 // Where COM6: leads when it is none of the ports listed (a pty, a missing node).
 std::string Com6Elsewhere() {
-    const std::string path = ce::HostPathFor(L"COM6:");
+    const std::string path = SlavePortPath();
     struct stat node;
     if (stat(path.c_str(), &node) != 0)
-        return "COM6: " + path + " does not exist";
-    return "COM6: opens " + path;
+        return SlavePortText() + " " + path + " does not exist";
+    return SlavePortText() + " opens " + path;
 }
 
 // Why a latency timer above 1 ms matters, and how to set it, for the adapters that have one;
@@ -114,14 +114,12 @@ int PortsCommand(int argc, char** argv) {
                             {"all", no_argument, nullptr, OPTION_ALL},
                             {"json", no_argument, nullptr, OPTION_JSON},
                             {}};
-    const std::string what = ReadFlags(
-        argc, argv, known,
-        [&](int id, const std::string&) {
-            all = all || id == OPTION_ALL;
-            json = json || id == OPTION_JSON;
-            help = help || id == 'h';
-            return std::string();
-        });
+    const std::string what = ReadFlags(argc, argv, known, [&](int id, const std::string&) {
+        all = all || id == OPTION_ALL;
+        json = json || id == OPTION_JSON;
+        help = help || id == 'h';
+        return std::string();
+    });
     if (!what.empty())
         return UsageError("ports", what.c_str());
     if (help)

@@ -46,15 +46,13 @@ int ScanCommand(int argc, char** argv) {
     const option known[] = {
         HELP_OPTION, PORT_OPTION, {"json", no_argument, nullptr, OPTION_JSON}, {}};
     bool json = false, help = false;
-    const std::string what = ReadFlags(
-        argc, argv, known,
-        [&](int id, const std::string& value) {
-            if (id == OPTION_PORT)
-                UsePort(value);
-            json = json || id == OPTION_JSON;
-            help = help || id == 'h';
-            return std::string();
-        });
+    const std::string what = ReadFlags(argc, argv, known, [&](int id, const std::string& value) {
+        if (id == OPTION_PORT)
+            UsePort(value);
+        json = json || id == OPTION_JSON;
+        help = help || id == 'h';
+        return std::string();
+    });
     if (!what.empty())
         return UsageError("scan", what.c_str());
     if (help)
@@ -62,7 +60,7 @@ int ScanCommand(int argc, char** argv) {
     host::CatchInterrupts();
     CSlaveProtocol* protocol = CSlaveProtocol::GetProtocol();
     if (protocol == nullptr) {
-        std::fprintf(stderr, "korvane scan: COM6: Error opening port\n");
+        std::fprintf(stderr, "korvane scan: %s Error opening port\n", SlavePortText().c_str());
         return EXIT_PORT;
     }
     const std::vector<BYTE> slaves = AllSlaveAddresses();

@@ -1,3 +1,4 @@
+#include "cli/CommandLine.h"
 #include "cli/Output.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
@@ -78,7 +79,7 @@ int StationCommand(int argc, char** argv) {
         options.ports.empty() ? std::vector<std::string>{""} : options.ports;
     std::vector<std::string> paths;
     for (const std::string& port : ports)
-        paths.push_back(port.empty() ? ce::HostPathFor(L"COM6:") : port);
+        paths.push_back(port.empty() ? SlavePortPath() : port);
 
     // A recipe is approved afresh before each board (and before the first screen, which shows
     // what it names); a recipe or image that no longer verifies ends the station there.
