@@ -1,5 +1,7 @@
 #include "line/Report.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -323,28 +325,22 @@ std::string StatsText(const BoardStats& s) {
            Fixed(s.Percentile(0.5), 2) + " s  p90 " + Fixed(s.Percentile(0.9), 2) + " s";
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+using Json = nlohmann::ordered_json;
+
+// A figure to as many decimals as the text shows.
+double Rounded(double value, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
 }
 
-std::string StatsJson(const BoardStats& s) {
-    return "\"boards\":" + std::to_string(s.boards) + ",\"passed\":" + std::to_string(s.passed) +
-           ",\"failed\":" + std::to_string(s.failed) + ",\"yield\":" + Fixed(s.Yield(), 4) +
-           ",\"retries_per_1000\":" + Fixed(s.RetriesPerThousand(), 3) +
-           ",\"median_seconds\":" + Fixed(s.Percentile(0.5), 3) +
-           ",\"p90_seconds\":" + Fixed(s.Percentile(0.9), 3);
+void AddStats(const BoardStats& s, Json* json) {
+    (*json)["boards"] = s.boards;
+    (*json)["passed"] = s.passed;
+    (*json)["failed"] = s.failed;
+    (*json)["yield"] = Rounded(s.Yield(), 4);
+    (*json)["retries_per_1000"] = Rounded(s.RetriesPerThousand(), 3);
+    (*json)["median_seconds"] = Rounded(s.Percentile(0.5), 3);
+    (*json)["p90_seconds"] = Rounded(s.Percentile(0.9), 3);
 }
 
 bool Flagged(const LineReport& report, const std::string& port) {
@@ -437,32 +433,36 @@ std::string ReportText(const LineReport& report) {
 }
 
 std::string ReportJson(const LineReport& report) {
-    std::string json = "{" + StatsJson(report.all) +
-                       ",\"boards_per_hour\":" + Fixed(report.BoardsPerHour(), 2) +
-                       ",\"skipped\":" + std::to_string(report.skipped) + ",\"images\":[";
-    bool first = true;
+    Json json;
+    AddStats(report.all, &json);
+    json["boards_per_hour"] = Rounded(report.BoardsPerHour(), 2);
+    json["skipped"] = report.skipped;
+    json["images"] = Json::array();
     for (const auto& [name, stats] : report.images) {
         const size_t space = name.rfind(' ');
-        json += std::string(first ? "" : ",") + "{\"file\":" + JsonString(name.substr(0, space)) +
-                ",\"sha256\":" + JsonString(name.substr(space + 1)) + "," + StatsJson(stats) + "}";
-        first = false;
+        Json image;
+        image["file"] = name.substr(0, space);
+        image["sha256"] = name.substr(space + 1);
+        AddStats(stats, &image);
+        json["images"].push_back(image);
     }
-    json += "],\"ports\":[";
-    first = true;
+    json["ports"] = Json::array();
     for (const auto& [name, stats] : report.ports) {
-        json += std::string(first ? "" : ",") + "{\"port\":" + JsonString(name) + "," +
-                StatsJson(stats) + ",\"flagged\":" + (Flagged(report, name) ? "true" : "false") +
-                "}";
-        first = false;
+        Json port;
+        port["port"] = name;
+        AddStats(stats, &port);
+        port["flagged"] = Flagged(report, name);
+        json["ports"].push_back(port);
     }
-    json += "],\"hours\":[";
-    first = true;
+    json["hours"] = Json::array();
     for (const auto& [hour, stats] : report.hours) {
-        json += std::string(first ? "" : ",") + "{\"hour\":" + JsonString(hour) + "," +
-                StatsJson(stats) + "}";
-        first = false;
+        Json entry;
+        entry["hour"] = hour;
+        AddStats(stats, &entry);
+        json["hours"].push_back(entry);
     }
-    return json + "]}";
+    // A file name from a record may hold anything: bytes that are no UTF-8 become U+FFFD.
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::string ReportHtml(const LineReport& report) {
