@@ -24,8 +24,7 @@ using runtest::RunKorvane;
 using Strings = std::vector<std::string>;
 
 std::string Sha256Sum(const std::wstring& path) {
-    return simtest::ShellOutput("sha256sum " + simtest::ShellQuote(CString(path).ToUtf8()))
-        .substr(0, 64);
+    return simtest::Sha256Sum(CString(path).ToUtf8());
 }
 
 Strings ReadLines(const std::string& path) {

@@ -20,9 +20,7 @@ using runtest::RunKorvane;
 using testsupport::WriteText;
 using Strings = std::vector<std::string>;
 
-std::string Sha256(const std::string& path) {
-    return simtest::ShellOutput("sha256sum " + simtest::ShellQuote(path)).substr(0, 64);
-}
+using simtest::Sha256Sum;
 
 // One bench: a station (keys/A.pub, station.toml) and an image with its recipe, signed by A.
 struct Bench {
@@ -42,7 +40,7 @@ struct Bench {
         WriteText(Recipe(), "name = \"Main board\"\nrevision = \"3\"\ntarget = \"" + target +
                                 "\"\n" + (slaves.empty() ? "" : "slaves = " + slaves + "\n") +
                                 "image = \"image.hex\"\nimage_sha256 = \"" +
-                                Sha256(Path("image.hex")) + "\"\n");
+                                Sha256Sum(Path("image.hex")) + "\"\n");
         Sign(Recipe());
     }
 };
@@ -108,12 +106,12 @@ TEST_F(RecipeFlash, ApprovedRecipesAreFlashedAndRecorded) {
             EXPECT_EQ(record["target"], c.target);
             EXPECT_EQ(std::to_string(record["slave"].get<int>()), c.recorded[i]);
             EXPECT_EQ(record["file"], bench.Path("image.hex"));
-            EXPECT_EQ(record["file_sha256"], Sha256(bench.Path("image.hex")));
+            EXPECT_EQ(record["file_sha256"], Sha256Sum(bench.Path("image.hex")));
             EXPECT_EQ(record["result"], "Update sucessfully completed");
             const auto& recipe = record["recipe"];
             EXPECT_EQ(recipe["name"], "Main board");
             EXPECT_EQ(recipe["revision"], "3");
-            EXPECT_EQ(recipe["sha256"], Sha256(bench.Recipe()));
+            EXPECT_EQ(recipe["sha256"], Sha256Sum(bench.Recipe()));
             if (c.signedRecipe)
                 EXPECT_EQ(recipe["signer"], testsupport::MinisignKeyIdOf(s_keys + "/A.pub"));
             else
@@ -140,7 +138,7 @@ TEST_F(RecipeFlash, GangRunsTakeTheRecipe) {
     for (const std::string& line : records) {
         const auto json = nlohmann::json::parse(line);
         EXPECT_EQ(json["slave"], 0x18);
-        EXPECT_EQ(json["recipe"]["sha256"], Sha256(bench.Recipe()));
+        EXPECT_EQ(json["recipe"]["sha256"], Sha256Sum(bench.Recipe()));
     }
 }
 
@@ -160,7 +158,7 @@ TEST_F(RecipeFlash, NewThenCheck) {
     EXPECT_EQ(check.out, "name: Rear axis\nrevision: 7\ntarget: Stepper\nslaves: 0x1C,0x14\n"
                          "image: " +
                              bench.Path("image.hex") +
-                             "\nsha256: " + Sha256(bench.Path("image.hex")) +
+                             "\nsha256: " + Sha256Sum(bench.Path("image.hex")) +
                              "\nsigner: " + testsupport::MinisignKeyIdOf(s_keys + "/A.pub") +
                              " QA \\x1B[2J batch 7\n");
     EXPECT_EQ(RunKorvane({"recipe", "new", "--od", "--image", bench.Path("none.hex")}).exit, 3);

@@ -20,9 +20,7 @@ using runtest::RunKorvane;
 using testsupport::WriteText;
 using Strings = std::vector<std::string>;
 
-std::string Sha256(const std::string& path) {
-    return simtest::ShellOutput("sha256sum " + simtest::ShellQuote(path)).substr(0, 64);
-}
+using simtest::Sha256Sum;
 
 class SerialFlash : public ::testing::Test {
 protected:
@@ -44,7 +42,8 @@ protected:
     void Make(const std::string& image, const std::string& head, const std::string& serial) {
         WriteText(Path("image.hex"), image);
         WriteText(Path("recipe.toml"), head + "image = \"image.hex\"\nimage_sha256 = \"" +
-                                           Sha256(Path("image.hex")) + "\"\n[serial]\n" + serial);
+                                           Sha256Sum(Path("image.hex")) + "\"\n[serial]\n" +
+                                           serial);
         ASSERT_TRUE(testsupport::MinisignSign(Path("A.sec"), Path("recipe.toml")));
     }
     Finished Korvane(Strings args) {
@@ -105,7 +104,7 @@ TEST_F(SerialFlash, CounterInStepperAndListInOdReachEachSlave) {
         WriteText(Path("macs.txt"), "0050C2000001\n0050C2000002\n");
         Make(HexFile(0, Pattern(64), 1), "name = \"O\"\nrevision = \"1\"\ntarget = \"OD\"\n",
              "pool = \"macs\"\naddress = 0x0008\nbytes = 6\nlist = \"macs.txt\"\nlist_sha256 = \"" +
-                 Sha256(Path("macs.txt")) + "\"\n");
+                 Sha256Sum(Path("macs.txt")) + "\"\n");
         FlashRig rig;
         ASSERT_TRUE(rig.Ok());
         const Finished run = Korvane(

@@ -191,6 +191,10 @@ std::string ShellQuote(const std::string& text) {
     return out + "'";
 }
 
+std::string Sha256Sum(const std::string& path) {
+    return ShellOutput("sha256sum " + ShellQuote(path)).substr(0, 64);
+}
+
 std::string ShellOutput(const std::string& command) {
     std::string out;
     FILE* pipe = popen(command.c_str(), "r");

@@ -88,6 +88,9 @@ private:
 std::string ShellQuote(const std::string& text);
 // What a shell command prints on its standard output.
 std::string ShellOutput(const std::string& command);
+// A file's SHA-256 as sha256sum gives it, 64 hex digits: a hash the program's own code did not
+// make.
+std::string Sha256Sum(const std::string& path);
 // Writes DIR/Nand Store/MCU/Application.hex: a Stepper image of `bytes` bytes of `text` over
 // and over, word-addressed as the slave counts it (srec_cat's S-records of 16 bytes, made Intel
 // HEX by objcopy). "" when it worked, else what went wrong.

@@ -131,8 +131,7 @@ TEST(Station, RecipeImageReplacedBetweenBoards) {
         ASSERT_TRUE(testsupport::MakeMinisignKey(dir, "A"));
         keyId = testsupport::MinisignKeyIdOf(dir + "/A.pub");
         ASSERT_TRUE(testsupport::MakeRecipeStation(dir, dir + "/A.pub"));
-        const std::string sha =
-            simtest::ShellOutput("sha256sum " + dir + "/image.hex").substr(0, 64);
+        const std::string sha = simtest::Sha256Sum(dir + "/image.hex");
         testsupport::WriteText(dir + "/recipe.toml",
                                "name = \"Rear axis\"\nrevision = \"4\"\n"
                                "target = \"Stepper\"\nslaves = [0x14]\nimage = \"image.hex\"\n"
@@ -150,9 +149,7 @@ TEST(Station, RecipeImageReplacedBetweenBoards) {
         screen.find("Recipe: Rear axis  revision 4  signed by " + keyId + ": QA \\x1B[2J batch 9"),
         std::string::npos)
         << screen;
-    EXPECT_NE(
-        screen.find(simtest::ShellOutput("sha256sum " + station.dir + "/image.hex").substr(0, 64)),
-        std::string::npos)
+    EXPECT_NE(screen.find(simtest::Sha256Sum(station.dir + "/image.hex")), std::string::npos)
         << screen;
 
     station.Board({});
@@ -183,8 +180,7 @@ TEST(Station, SerialNumberShownBesidePass) {
         ASSERT_TRUE(testsupport::MakeRecipeStation(dir, dir + "/A.pub"));
         testsupport::WriteText(dir + "/station.toml",
                                "keys = \"keys\"\nserial_journal = \"" + dir + "/serials.db\"\n");
-        const std::string sha =
-            simtest::ShellOutput("sha256sum " + dir + "/image.hex").substr(0, 64);
+        const std::string sha = simtest::Sha256Sum(dir + "/image.hex");
         testsupport::WriteText(dir + "/recipe.toml",
                                "name = \"Rear axis\"\nrevision = \"4\"\n"
                                "target = \"Stepper\"\nslaves = [0x14]\nimage = \"image.hex\"\n"
