@@ -293,6 +293,7 @@ int main(int argc, char** argv) {
     std::vector<int> gangs = {8, 16, 32};
     int repeat = 3;
     unsigned baud = 115200;
+    unsigned packetUs = 1000;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--boards" && i + 1 < argc) {
@@ -304,9 +305,12 @@ int main(int argc, char** argv) {
             repeat = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--baud" && i + 1 < argc) {
             baud = unsigned(std::strtoul(argv[++i], nullptr, 10));
+        } else if (arg == "--packet-us" && i + 1 < argc) {
+            packetUs = unsigned(std::strtoul(argv[++i], nullptr, 10));
         } else {
             std::fprintf(stderr,
-                         "usage: bench_gang_speed [--boards N,N...] [--repeat N] [--baud N]\n");
+                         "usage: bench_gang_speed [--boards N,N...] [--repeat N] [--baud N] "
+                         "[--packet-us US]\n");
             return 2;
         }
     }
@@ -328,7 +332,9 @@ int main(int argc, char** argv) {
         const std::string simDir = dir + "/sim" + std::to_string(i);
         std::system(("mkdir -p '" + simDir + "'").c_str());
         sims.push_back(std::make_unique<testsupport::SimProcess>(
-            std::vector<std::string>{"--baud", std::to_string(baud)}, simDir));
+            std::vector<std::string>{"--baud", std::to_string(baud), "--packet-us",
+                                     std::to_string(packetUs)},
+            simDir));
         if (!sims.back()->Ok()) {
             std::fprintf(stderr, "korvane-sim %d did not start\n", i);
             return 1;
@@ -337,9 +343,9 @@ int main(int argc, char** argv) {
         simPids.push_back(sims.back()->Pid());
     }
     std::printf("Stepper image: %u bytes (0x%04X words), %u blocks of %u bytes; %d simulators at "
-                "%u baud; %ld cores\n",
+                "%u baud, replies in packets of %u us (0: byte by byte); %ld cores\n",
                 image.Length(), image.Length() / 2, image.Blocks(), image.BlockLength(), boards,
-                baud, sysconf(_SC_NPROCESSORS_ONLN));
+                baud, packetUs, sysconf(_SC_NPROCESSORS_ONLN));
     PrintLoad("before");
 
     const std::string record = dir + "/record.jsonl";

@@ -16,6 +16,7 @@ enum OptionId {
     kLink = 256,
     kDevice,
     kBaud,
+    kPacketUs,
     kEraseMs,
     kProgramMs,
     kFrameGap,
@@ -45,6 +46,7 @@ const option kOptions[] = {
     {"link", required_argument, nullptr, kLink},
     {"device", required_argument, nullptr, kDevice},
     {"baud", required_argument, nullptr, kBaud},
+    {"packet-us", required_argument, nullptr, kPacketUs},
     {"erase-ms", required_argument, nullptr, kEraseMs},
     {"program-ms", required_argument, nullptr, kProgramMs},
     {"frame-gap", required_argument, nullptr, kFrameGap},
@@ -129,6 +131,9 @@ bool ParseOptions(int argc, char** argv, SimOptions* o, std::string* error) {
                 *error = "--baud takes 0 (no pacing) or a rate from 50 to 4000000";
                 ok = false;
             }
+            break;
+        case kPacketUs:
+            ok = Whole("packet-us", arg, 0, 100000, &n, error) && (o->packetUs = unsigned(n), true);
             break;
         case kEraseMs:
             ok = Whole("erase-ms", arg, 0, 60000, &n, error) && (o->eraseMs = unsigned(n), true);
@@ -257,6 +262,9 @@ Line:
   --link PATH          also make a symbolic link PATH to the new pty (an old link is replaced)
   --device PATH        open this serial device (115200 8N1, raw) instead of making a pty
   --baud N             pace both directions at N baud, 10 bits a byte; 0 = no pacing (default)
+  --packet-us US       hand paced replies over as a USB adapter does, in packets: the bytes
+                       due within the same US microseconds go out together when the last of
+                       them is due (1000: a full-speed adapter); 0 = byte by byte (default)
   --erase-ms MS        processing time of an Erase before its answer (default 0)
   --program-ms MS      processing time of a Program before its answer (default 0)
   --frame-gap MS       a request that pauses this long before its closing flag is dropped as

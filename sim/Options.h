@@ -15,6 +15,7 @@ struct SimOptions {
     std::string logPath;      // the JSON-lines request log; "-" for standard error
     std::string hexDir;       // where the Intel HEX dumps go at exit
     unsigned baud = 0;        // pacing of both directions; 0: none
+    unsigned packetUs = 0;    // replies handed over in packets of this span; 0: byte by byte
     unsigned eraseMs = 0;     // processing time of an Erase
     unsigned programMs = 0;   // processing time of a Program
     unsigned frameGapMs = 50; // a request silent for this long mid-frame is cut off; 0: never

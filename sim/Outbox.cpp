@@ -22,15 +22,33 @@ void Outbox::Queue(Transmission t, int64_t earliest) {
     m_items.push_back(std::move(item));
 }
 
+size_t Outbox::Limit(const Item& item) const {
+    // The bytes before a pause go out on their own, however late they are.
+    return item.t.pauseAt > item.sent ? item.t.pauseAt : item.t.bytes.size();
+}
+
+size_t Outbox::PacketEnd(size_t from, size_t limit) const {
+    size_t end = from + 1;
+    if (m_packetNs > 0 && m_pace.Paced()) {
+        const int64_t window = m_pace.Offset(from) / m_packetNs;
+        while (end < limit && m_pace.Offset(end) / m_packetNs == window)
+            ++end;
+    }
+    return end;
+}
+
 size_t Outbox::Due(int64_t now, const uint8_t** bytes) const {
     if (m_items.empty())
         return 0;
     const Item& item = m_items.front();
-    // The bytes before a pause go out on their own, however late they are.
-    size_t limit = item.t.pauseAt > item.sent ? item.t.pauseAt : item.t.bytes.size();
+    const size_t limit = Limit(item);
     size_t end = item.sent;
-    while (end < limit && DueAt(item, end) <= now)
-        ++end;
+    while (end < limit) {
+        const size_t packetEnd = PacketEnd(end, limit);
+        if (DueAt(item, packetEnd - 1) > now)
+            break;
+        end = packetEnd;
+    }
     *bytes = item.t.bytes.data() + item.sent;
     return end - item.sent;
 }
@@ -48,7 +66,7 @@ int64_t Outbox::NextDeadline() const {
     if (m_items.empty())
         return INT64_MAX;
     const Item& item = m_items.front();
-    return DueAt(item, item.sent);
+    return DueAt(item, PacketEnd(item.sent, Limit(item)) - 1);
 }
 
 } // namespace ksim

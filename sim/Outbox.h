@@ -2,6 +2,11 @@
 // each byte is due at an absolute time counted from the start of its reply, so lateness of
 // one wake-up never adds up over a reply or over a session. Without a baud, bytes are due at
 // once. A split reply's pause shifts every byte behind it.
+//
+// With packets, bytes go over as a USB adapter hands them to its host: those whose times fall in
+// the same window (counted from the reply's start) go out together when the last of them is
+// due. The last byte of a reply is never later than at its own time, so a reply ends when it
+// would byte by byte; only the host's wake-ups are fewer.
 #pragma once
 
 #include "sim/Faults.h"
@@ -28,7 +33,8 @@ private:
 
 class Outbox {
 public:
-    explicit Outbox(unsigned baud) : m_pace(baud) {}
+    // `packetNs` 0: every byte at its own time, as a UART hands them over.
+    explicit Outbox(unsigned baud, int64_t packetNs = 0) : m_pace(baud), m_packetNs(packetNs) {}
 
     // Queues a reply to start no earlier than `earliest` and after everything queued before.
     void Queue(Transmission t, int64_t earliest);
@@ -51,8 +57,13 @@ private:
         int64_t resumeAt; // after a split: the pause counts from when the byte before it went
     };
     int64_t DueAt(const Item& item, size_t index) const;
+    // The bytes that may go out from `sent` on: up to a pause, or the whole reply.
+    size_t Limit(const Item& item) const;
+    // One past the last byte of the packet that starts at `from`.
+    size_t PacketEnd(size_t from, size_t limit) const;
 
     LinePace m_pace;
+    int64_t m_packetNs;
     std::deque<Item> m_items;
     int64_t m_lineFree = 0;
 };

@@ -23,7 +23,7 @@ Simulator::Simulator(const SimOptions& options, Line& line, RequestLog& log, int
       m_deframer(int64_t(options.frameGapMs) * kMs),
       m_station(options.behaviour, SlaveTiming{options.eraseMs, options.programMs}, options.faults,
                 log),
-      m_outbox(options.baud) {}
+      m_outbox(options.baud, int64_t(options.packetUs) * 1000) {}
 
 int64_t Simulator::Now() const {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -

@@ -44,3 +44,17 @@ TEST(SimOutbox, ASplitPauseCountsFromTheLastByteBeforeIt) {
     outbox.Consumed(6, 530 * kMs);
     EXPECT_TRUE(outbox.Empty());
 }
+
+TEST(SimOutbox, PacketsGoWhenTheirLastByteIsDueAndTheReplyEndsOnTime) {
+    Outbox outbox(10000, 3 * kMs); // 1 ms a byte, 3 ms packets
+    outbox.Queue(Reply(7), 100 * kMs);
+    const uint8_t* bytes = nullptr;
+    // Bytes 0..2 form the first packet, due with byte 2.
+    EXPECT_EQ(outbox.NextDeadline(), 102 * kMs);
+    EXPECT_EQ(outbox.Due(101 * kMs, &bytes), 0u);
+    EXPECT_EQ(outbox.Due(102 * kMs, &bytes), 3u);
+    outbox.Consumed(3, 102 * kMs);
+    // The last packet is cut short by the reply's end: byte 6 goes at its own time.
+    EXPECT_EQ(outbox.NextDeadline(), 105 * kMs);
+    EXPECT_EQ(outbox.Due(106 * kMs, &bytes), 4u);
+}
