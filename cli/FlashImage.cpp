@@ -1,32 +1,13 @@
 #include "cli/FlashImage.h"
 
 #include "afxstr.h"
+#include "line/Sha256.h"
 #include "update/HexImage.h"
 #include "wstdio.h"
-
-#include <openssl/evp.h>
 
 #include <cstring>
 #include <memory>
 #include <vector>
-
-namespace {
-
-std::string Sha256Hex(const std::vector<uint8_t>& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1)
-        return "";
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 15];
-    }
-    return hex;
-}
-
-} // namespace
 
 CFlashImage::READ CFlashImage::Read(const std::string& file, std::string* why) {
     m_file = file;
@@ -69,7 +50,8 @@ CFlashImage::READ CFlashImage::Hold(const std::string& file, const std::vector<u
     if (!m_copy.Make(bytes, why))
         return READ_FAILED;
     m_bytes = static_cast<int64_t>(bytes.size());
-    m_sha256 = Sha256Hex(bytes);
+    m_sha256 = line::Sha256Hex(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     m_read = true;
     return READ_OK;
 }

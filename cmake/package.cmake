@@ -26,6 +26,9 @@ set(CPACK_DEBIAN_WINDOW_DESCRIPTION
     "firmware flasher for slave microcontrollers: the window
 The dialog of korvane as a window on an X display (FLTK), with its desktop
 entry. Without this package, korvane shows its dialog in the terminal.")
+# The program loads the PostgreSQL and MQTT clients only when a journal or `korvane forward`
+# needs them, so dpkg-shlibdeps does not see them: they are named here.
+set(CPACK_DEBIAN_KORVANE_PACKAGE_DEPENDS "libpq5, libmosquitto1")
 # The plugin works only with the program of its own version.
 set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "korvane (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

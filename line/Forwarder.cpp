@@ -1,5 +1,7 @@
 #include "line/Forwarder.h"
 
+#include "line/LibMosquitto.h"
+
 #include "platform/host/file_tail.h"
 #include "platform/host/file_watch.h"
 #include "platform/host/files.h"
@@ -13,7 +15,6 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
-#include <mosquitto.h>
 
 namespace line {
 
@@ -25,6 +26,9 @@ const size_t kWindow = 20;       // records in flight at once
 const int kMaxBackoffMs = 10000; // between attempts to reach the broker
 const int kOnceReachMs = 10000;  // --once gives up after this long without a broker
 const int kKeepAliveSeconds = 30;
+
+// The MQTT client library's functions, loaded once Forward begins.
+const LibMosquitto* mq = nullptr;
 
 // The cursor: "OFFSET IDENTITY\n".
 struct Cursor {
@@ -92,7 +96,7 @@ public:
                     m_job.say(m_job.recordFile + ": its last line is not complete; it waits");
                 m_job.say(std::to_string(m_sent) + " records acknowledged" +
                           (m_skipped ? ", " + std::to_string(m_skipped) + " lines skipped" : ""));
-                mosquitto_disconnect(m_mosq);
+                mq->mosquitto_disconnect(m_mosq);
                 return 0;
             }
             Pump(1000);
@@ -143,37 +147,39 @@ private:
     }
 
     Attempt Connect() {
-        m_mosq = mosquitto_new(m_job.station.c_str(), false, this);
+        m_mosq = mq->mosquitto_new(m_job.station.c_str(), false, this);
         if (!m_mosq) {
             m_why = "libmosquitto: " + std::string(std::strerror(errno));
             return Attempt::Unreached;
         }
-        mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-        mosquitto_connect_callback_set(m_mosq, [](mosquitto*, void* self, int rc) {
+        mq->mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        mq->mosquitto_connect_callback_set(m_mosq, [](mosquitto*, void* self, int rc) {
             static_cast<CForwarder*>(self)->m_connack = rc;
         });
-        mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int mid) {
+        mq->mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int mid) {
             static_cast<CForwarder*>(self)->Acknowledged(mid);
         });
-        mosquitto_log_callback_set(m_mosq, [](mosquitto*, void* self, int level, const char* text) {
-            if (level & MOSQ_LOG_ERR)
-                static_cast<CForwarder*>(self)->m_lastError = text;
-        });
+        mq->mosquitto_log_callback_set(m_mosq,
+                                       [](mosquitto*, void* self, int level, const char* text) {
+                                           if (level & MOSQ_LOG_ERR)
+                                               static_cast<CForwarder*>(self)->m_lastError = text;
+                                       });
         const PublishSettings& publish = m_job.publish;
         const std::string broker = publish.host + ":" + std::to_string(publish.port);
         if (!publish.username.empty())
-            mosquitto_username_pw_set(m_mosq, publish.username.c_str(),
-                                      publish.passwordFile.empty() ? nullptr
-                                                                   : m_job.password.c_str());
-        if (publish.tls && mosquitto_tls_set(m_mosq, publish.caFile.c_str(), nullptr, nullptr,
-                                             nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+            mq->mosquitto_username_pw_set(m_mosq, publish.username.c_str(),
+                                          publish.passwordFile.empty() ? nullptr
+                                                                       : m_job.password.c_str());
+        if (publish.tls && mq->mosquitto_tls_set(m_mosq, publish.caFile.c_str(), nullptr, nullptr,
+                                                 nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
             m_why = "ca_file " + publish.caFile + " cannot be used";
             Drop();
             return Attempt::Refused;
         }
         m_connack = -1;
         m_lastError.clear();
-        int rc = mosquitto_connect(m_mosq, publish.host.c_str(), publish.port, kKeepAliveSeconds);
+        int rc =
+            mq->mosquitto_connect(m_mosq, publish.host.c_str(), publish.port, kKeepAliveSeconds);
         // Wait for the broker's answer to the login (and the TLS handshake before it).
         const Clock::time_point asked = Clock::now();
         while (rc == MOSQ_ERR_SUCCESS && m_connack < 0 && Elapsed(asked) < kOnceReachMs)
@@ -186,7 +192,7 @@ private:
         Attempt attempt = Attempt::Unreached;
         if (m_connack > 0) {
             m_why = "the broker " + broker +
-                    " refused the login: " + mosquitto_connack_string(m_connack);
+                    " refused the login: " + mq->mosquitto_connack_string(m_connack);
             attempt = Attempt::Refused;
         } else if (rc == MOSQ_ERR_TLS || m_lastError.find("OpenSSL") != std::string::npos) {
             m_why = "the broker " + broker + " failed the TLS check against " + publish.caFile +
@@ -196,7 +202,7 @@ private:
             m_why = "the broker " + broker + " cannot be reached: " +
                     (rc == MOSQ_ERR_ERRNO     ? std::string(std::strerror(errno))
                      : rc == MOSQ_ERR_SUCCESS ? std::string("no answer to the login")
-                                              : std::string(mosquitto_strerror(rc)));
+                                              : std::string(mq->mosquitto_strerror(rc)));
         }
         Drop();
         return attempt;
@@ -206,28 +212,28 @@ private:
     // means the connection is gone.
     int Step(int ms) {
         std::vector<host::WAIT_FD> fds(2);
-        fds[0].fd = mosquitto_socket(m_mosq);
-        fds[0].write = mosquitto_want_write(m_mosq);
+        fds[0].fd = mq->mosquitto_socket(m_mosq);
+        fds[0].write = mq->mosquitto_want_write(m_mosq);
         fds[1].fd = m_watch.Fd();
         host::WaitFds(&fds, ms);
         if (fds[1].ready)
             m_watch.Drain();
         int rc = MOSQ_ERR_SUCCESS;
         if (fds[0].ready)
-            rc = mosquitto_loop_read(m_mosq, 1);
-        if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(m_mosq))
-            rc = mosquitto_loop_write(m_mosq, 1);
+            rc = mq->mosquitto_loop_read(m_mosq, 1);
+        if (rc == MOSQ_ERR_SUCCESS && mq->mosquitto_want_write(m_mosq))
+            rc = mq->mosquitto_loop_write(m_mosq, 1);
         if (rc == MOSQ_ERR_SUCCESS)
-            rc = mosquitto_loop_misc(m_mosq);
+            rc = mq->mosquitto_loop_misc(m_mosq);
         return rc;
     }
 
     void Pump(int ms) {
         const int rc = Step(ms);
         if (rc != MOSQ_ERR_SUCCESS) {
-            m_job.say(
-                "the connection to the broker was lost: " +
-                std::string(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc)));
+            m_job.say("the connection to the broker was lost: " +
+                      std::string(rc == MOSQ_ERR_ERRNO ? std::strerror(errno)
+                                                       : mq->mosquitto_strerror(rc)));
             Drop();
             m_unreachedSince = Clock::now();
         }
@@ -255,7 +261,7 @@ private:
 
     void Drop() {
         if (m_mosq)
-            mosquitto_destroy(m_mosq);
+            mq->mosquitto_destroy(m_mosq);
         m_mosq = nullptr;
     }
 
@@ -290,9 +296,9 @@ private:
             } else {
                 const std::string topic =
                     RecordTopic(m_job.publish.topic, m_job.station, line.text);
-                const int rc = mosquitto_publish(m_mosq, &entry.mid, topic.c_str(),
-                                                 static_cast<int>(line.text.size()),
-                                                 line.text.data(), 1, false);
+                const int rc = mq->mosquitto_publish(m_mosq, &entry.mid, topic.c_str(),
+                                                     static_cast<int>(line.text.size()),
+                                                     line.text.data(), 1, false);
                 if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NOMEM)
                     return; // the connection is gone (Pump says so), or sent again later
                 if (rc == MOSQ_ERR_SUCCESS) {
@@ -303,7 +309,7 @@ private:
                     ++m_skipped;
                     m_job.say(m_job.recordFile + ": the line at byte " +
                               std::to_string(line.start) + " cannot be published on " + topic +
-                              ": " + mosquitto_strerror(rc));
+                              ": " + mq->mosquitto_strerror(rc));
                 }
             }
             m_window.push_back(entry);
@@ -392,13 +398,19 @@ std::string CursorFile(const std::string& recordFile) {
 }
 
 int Forward(const ForwardJob& job) {
-    mosquitto_lib_init();
+    std::string why;
+    mq = LoadLibMosquitto(&why);
+    if (!mq) {
+        job.say(why);
+        return 1;
+    }
+    mq->mosquitto_lib_init();
     int code;
     {
         CForwarder forwarder(job);
         code = forwarder.Run();
     }
-    mosquitto_lib_cleanup();
+    mq->mosquitto_lib_cleanup();
     return code;
 }
 

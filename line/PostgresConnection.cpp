@@ -3,7 +3,7 @@
 // stations' reservations of one pool follow each other; lock_timeout bounds the wait.
 #include "line/SqlConnection.h"
 
-#include <libpq-fe.h>
+#include "line/LibPq.h"
 
 namespace line {
 
@@ -11,8 +11,9 @@ namespace {
 
 class PostgresConnection : public SqlConnection {
 public:
-    explicit PostgresConnection(PGconn* connection) : m_connection(connection) {}
-    ~PostgresConnection() override { PQfinish(m_connection); }
+    PostgresConnection(const LibPq& library, PGconn* connection)
+        : m_pq(library), m_connection(connection) {}
+    ~PostgresConnection() override { m_pq.PQfinish(m_connection); }
 
     bool Exec(const std::string& sql, const std::vector<std::string>& params, SqlRows* rows,
               std::string* error) override {
@@ -21,26 +22,26 @@ public:
         std::vector<const char*> values;
         for (const std::string& param : params)
             values.push_back(param.c_str());
-        PGresult* result = PQexecParams(m_connection, sql.c_str(), int(values.size()), nullptr,
-                                        values.data(), nullptr, nullptr, 0);
-        const ExecStatusType status = PQresultStatus(result);
+        PGresult* result = m_pq.PQexecParams(m_connection, sql.c_str(), int(values.size()), nullptr,
+                                             values.data(), nullptr, nullptr, 0);
+        const ExecStatusType status = m_pq.PQresultStatus(result);
         const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
         if (!ok) {
-            *error = PQerrorMessage(m_connection);
+            *error = m_pq.PQerrorMessage(m_connection);
             while (!error->empty() && (error->back() == '\n' || error->back() == ' '))
                 error->pop_back();
             for (char& c : *error)
                 if (c == '\n')
                     c = ' ';
         } else if (rows != nullptr) {
-            for (int r = 0; r < PQntuples(result); ++r) {
+            for (int r = 0; r < m_pq.PQntuples(result); ++r) {
                 std::vector<std::string> row;
-                for (int c = 0; c < PQnfields(result); ++c)
-                    row.emplace_back(PQgetvalue(result, r, c));
+                for (int c = 0; c < m_pq.PQnfields(result); ++c)
+                    row.emplace_back(m_pq.PQgetvalue(result, r, c));
                 rows->push_back(std::move(row));
             }
         }
-        PQclear(result);
+        m_pq.PQclear(result);
         return ok;
     }
 
@@ -59,38 +60,43 @@ public:
         return false;
     }
     void Rollback() override {
-        if (PQtransactionStatus(m_connection) != PQTRANS_IDLE)
-            PQclear(PQexec(m_connection, "ROLLBACK"));
+        if (m_pq.PQtransactionStatus(m_connection) != PQTRANS_IDLE)
+            m_pq.PQclear(m_pq.PQexec(m_connection, "ROLLBACK"));
     }
 
 private:
+    const LibPq& m_pq;
     PGconn* m_connection;
 };
 
 } // namespace
 
 std::unique_ptr<SqlConnection> OpenPostgres(const std::string& url, std::string* error) {
+    const LibPq* library = LoadLibPq(error);
+    if (!library)
+        return nullptr;
+    const LibPq& pq = *library;
     // The URL's own settings stand; a connect timeout and the lock bound are added to them.
     const std::string timeout = std::to_string(kSqlLockWaitSeconds);
     const std::string options = "-c lock_timeout=" + timeout + "s -c statement_timeout=" +
                                 std::to_string(3 * kSqlLockWaitSeconds) + "s";
     const char* keys[] = {"dbname", "connect_timeout", "options", nullptr};
     const char* values[] = {url.c_str(), timeout.c_str(), options.c_str(), nullptr};
-    PGconn* connection = PQconnectdbParams(keys, values, 1);
-    if (connection == nullptr || PQstatus(connection) != CONNECTION_OK) {
-        *error = connection ? PQerrorMessage(connection) : "out of memory";
+    PGconn* connection = pq.PQconnectdbParams(keys, values, 1);
+    if (connection == nullptr || pq.PQstatus(connection) != CONNECTION_OK) {
+        *error = connection ? pq.PQerrorMessage(connection) : "out of memory";
         while (!error->empty() && (error->back() == '\n' || error->back() == ' '))
             error->pop_back();
         for (char& c : *error)
             if (c == '\n')
                 c = ' ';
-        PQfinish(connection);
+        pq.PQfinish(connection);
         return nullptr;
     }
     // The server's notices ("already exists, skipping") are not the operator's business.
-    PQsetNoticeProcessor(
+    pq.PQsetNoticeProcessor(
         connection, [](void*, const char*) {}, nullptr);
-    return std::make_unique<PostgresConnection>(connection);
+    return std::make_unique<PostgresConnection>(pq, connection);
 }
 
 } // namespace line

@@ -1,24 +1,25 @@
 #include "line/Sha256.h"
 
-#include <openssl/evp.h>
+#include <sodium.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace line {
 
 std::string Sha256Hex(std::string_view bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    // SHA-256 of memory fails only when the library cannot allocate: nothing sound is left then.
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1 ||
-        size != 32)
+    // libsodium, which checks the recipes' signatures too: one crypto library in the program.
+    // It fails to start only without a source of randomness, which hashing never needs.
+    static const int s_ready = sodium_init();
+    (void)s_ready;
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    if (crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(bytes.data()),
+                           bytes.size()) != 0)
         std::abort();
+    static const char digits[] = "0123456789abcdef";
     std::string hex;
-    char digits[3];
-    for (unsigned i = 0; i < size; ++i) {
-        std::snprintf(digits, sizeof digits, "%02x", digest[i]);
-        hex += digits;
+    for (unsigned char byte : digest) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
     }
     return hex;
 }

@@ -1,4 +1,4 @@
-// SHA-256 of bytes in memory, by the system's crypto library.
+// SHA-256 of bytes in memory.
 #pragma once
 
 #include <string_view>
