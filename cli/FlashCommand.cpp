@@ -33,13 +33,17 @@ public:
           m_progress(stderr, !options.quiet && !m_gangChild && host::IsTerminal(2)) {}
 
     void OnSlaveStart(const FLASH_RECORD& record) override {
+        m_sentPercent = -1;
         Line(SlaveName(record) + ": " + record.file);
     }
     void OnShown(const std::wstring& text) override { Line(CString(text).ToUtf8()); }
     void OnProgress(int done, int total) override {
-        if (m_gangChild)
-            Tagged(GANG_TAG_PROGRESS, std::to_string(done) + " " + std::to_string(total));
-        else
+        if (m_gangChild) {
+            const int percent = GangPercent(done, total);
+            if (percent != m_sentPercent)
+                Tagged(GANG_TAG_PROGRESS, std::to_string(done) + " " + std::to_string(total));
+            m_sentPercent = percent;
+        } else
             m_progress.Update(done, total);
     }
     void OnSlaveEnd(const FLASH_RECORD& record) override {
@@ -99,6 +103,7 @@ private:
     const bool m_gangChild;
     CProgressLine m_progress;
     bool m_recordLost = false;
+    int m_sentPercent = -1; // the last progress a gang's parent was sent, in its percents
 };
 
 } // namespace

@@ -155,10 +155,8 @@ std::string PortLabel(const std::string& port) {
 }
 
 bool GANG_ROW::SetProgress(int done, int total) {
-    if (total <= 0)
-        return false;
-    const int now = static_cast<int>(100.0 * (done > total ? total : done) / total);
-    if (now == percent)
+    const int now = GangPercent(done, total);
+    if (now < 0 || now == percent)
         return false;
     percent = now;
     return true;
