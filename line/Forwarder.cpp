@@ -28,7 +28,7 @@ const int kOnceReachMs = 10000;  // --once gives up after this long without a br
 const int kKeepAliveSeconds = 30;
 
 // The MQTT client library's functions, loaded once Forward begins.
-const LibMosquitto* mq = nullptr;
+const LibMosquitto* g_mq = nullptr;
 
 // The cursor: "OFFSET IDENTITY\n".
 struct Cursor {
@@ -96,7 +96,7 @@ public:
                     m_job.say(m_job.recordFile + ": its last line is not complete; it waits");
                 m_job.say(std::to_string(m_sent) + " records acknowledged" +
                           (m_skipped ? ", " + std::to_string(m_skipped) + " lines skipped" : ""));
-                mq->mosquitto_disconnect(m_mosq);
+                g_mq->mosquitto_disconnect(m_mosq);
                 return 0;
             }
             Pump(1000);
@@ -147,31 +147,31 @@ private:
     }
 
     Attempt Connect() {
-        m_mosq = mq->mosquitto_new(m_job.station.c_str(), false, this);
+        m_mosq = g_mq->mosquitto_new(m_job.station.c_str(), false, this);
         if (!m_mosq) {
             m_why = "libmosquitto: " + std::string(std::strerror(errno));
             return Attempt::Unreached;
         }
-        mq->mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-        mq->mosquitto_connect_callback_set(m_mosq, [](mosquitto*, void* self, int rc) {
+        g_mq->mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        g_mq->mosquitto_connect_callback_set(m_mosq, [](mosquitto*, void* self, int rc) {
             static_cast<CForwarder*>(self)->m_connack = rc;
         });
-        mq->mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int mid) {
+        g_mq->mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int mid) {
             static_cast<CForwarder*>(self)->Acknowledged(mid);
         });
-        mq->mosquitto_log_callback_set(m_mosq,
-                                       [](mosquitto*, void* self, int level, const char* text) {
-                                           if (level & MOSQ_LOG_ERR)
-                                               static_cast<CForwarder*>(self)->m_lastError = text;
-                                       });
+        g_mq->mosquitto_log_callback_set(m_mosq,
+                                         [](mosquitto*, void* self, int level, const char* text) {
+                                             if (level & MOSQ_LOG_ERR)
+                                                 static_cast<CForwarder*>(self)->m_lastError = text;
+                                         });
         const PublishSettings& publish = m_job.publish;
         const std::string broker = publish.host + ":" + std::to_string(publish.port);
         if (!publish.username.empty())
-            mq->mosquitto_username_pw_set(m_mosq, publish.username.c_str(),
-                                          publish.passwordFile.empty() ? nullptr
-                                                                       : m_job.password.c_str());
-        if (publish.tls && mq->mosquitto_tls_set(m_mosq, publish.caFile.c_str(), nullptr, nullptr,
-                                                 nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+            g_mq->mosquitto_username_pw_set(m_mosq, publish.username.c_str(),
+                                            publish.passwordFile.empty() ? nullptr
+                                                                         : m_job.password.c_str());
+        if (publish.tls && g_mq->mosquitto_tls_set(m_mosq, publish.caFile.c_str(), nullptr, nullptr,
+                                                   nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
             m_why = "ca_file " + publish.caFile + " cannot be used";
             Drop();
             return Attempt::Refused;
@@ -179,7 +179,7 @@ private:
         m_connack = -1;
         m_lastError.clear();
         int rc =
-            mq->mosquitto_connect(m_mosq, publish.host.c_str(), publish.port, kKeepAliveSeconds);
+            g_mq->mosquitto_connect(m_mosq, publish.host.c_str(), publish.port, kKeepAliveSeconds);
         // Wait for the broker's answer to the login (and the TLS handshake before it).
         const Clock::time_point asked = Clock::now();
         while (rc == MOSQ_ERR_SUCCESS && m_connack < 0 && Elapsed(asked) < kOnceReachMs)
@@ -192,7 +192,7 @@ private:
         Attempt attempt = Attempt::Unreached;
         if (m_connack > 0) {
             m_why = "the broker " + broker +
-                    " refused the login: " + mq->mosquitto_connack_string(m_connack);
+                    " refused the login: " + g_mq->mosquitto_connack_string(m_connack);
             attempt = Attempt::Refused;
         } else if (rc == MOSQ_ERR_TLS || m_lastError.find("OpenSSL") != std::string::npos) {
             m_why = "the broker " + broker + " failed the TLS check against " + publish.caFile +
@@ -202,7 +202,7 @@ private:
             m_why = "the broker " + broker + " cannot be reached: " +
                     (rc == MOSQ_ERR_ERRNO     ? std::string(std::strerror(errno))
                      : rc == MOSQ_ERR_SUCCESS ? std::string("no answer to the login")
-                                              : std::string(mq->mosquitto_strerror(rc)));
+                                              : std::string(g_mq->mosquitto_strerror(rc)));
         }
         Drop();
         return attempt;
@@ -212,19 +212,19 @@ private:
     // means the connection is gone.
     int Step(int ms) {
         std::vector<host::WAIT_FD> fds(2);
-        fds[0].fd = mq->mosquitto_socket(m_mosq);
-        fds[0].write = mq->mosquitto_want_write(m_mosq);
+        fds[0].fd = g_mq->mosquitto_socket(m_mosq);
+        fds[0].write = g_mq->mosquitto_want_write(m_mosq);
         fds[1].fd = m_watch.Fd();
         host::WaitFds(&fds, ms);
         if (fds[1].ready)
             m_watch.Drain();
         int rc = MOSQ_ERR_SUCCESS;
         if (fds[0].ready)
-            rc = mq->mosquitto_loop_read(m_mosq, 1);
-        if (rc == MOSQ_ERR_SUCCESS && mq->mosquitto_want_write(m_mosq))
-            rc = mq->mosquitto_loop_write(m_mosq, 1);
+            rc = g_mq->mosquitto_loop_read(m_mosq, 1);
+        if (rc == MOSQ_ERR_SUCCESS && g_mq->mosquitto_want_write(m_mosq))
+            rc = g_mq->mosquitto_loop_write(m_mosq, 1);
         if (rc == MOSQ_ERR_SUCCESS)
-            rc = mq->mosquitto_loop_misc(m_mosq);
+            rc = g_mq->mosquitto_loop_misc(m_mosq);
         return rc;
     }
 
@@ -233,7 +233,7 @@ private:
         if (rc != MOSQ_ERR_SUCCESS) {
             m_job.say("the connection to the broker was lost: " +
                       std::string(rc == MOSQ_ERR_ERRNO ? std::strerror(errno)
-                                                       : mq->mosquitto_strerror(rc)));
+                                                       : g_mq->mosquitto_strerror(rc)));
             Drop();
             m_unreachedSince = Clock::now();
         }
@@ -261,7 +261,7 @@ private:
 
     void Drop() {
         if (m_mosq)
-            mq->mosquitto_destroy(m_mosq);
+            g_mq->mosquitto_destroy(m_mosq);
         m_mosq = nullptr;
     }
 
@@ -296,9 +296,9 @@ private:
             } else {
                 const std::string topic =
                     RecordTopic(m_job.publish.topic, m_job.station, line.text);
-                const int rc = mq->mosquitto_publish(m_mosq, &entry.mid, topic.c_str(),
-                                                     static_cast<int>(line.text.size()),
-                                                     line.text.data(), 1, false);
+                const int rc = g_mq->mosquitto_publish(m_mosq, &entry.mid, topic.c_str(),
+                                                       static_cast<int>(line.text.size()),
+                                                       line.text.data(), 1, false);
                 if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NOMEM)
                     return; // the connection is gone (Pump says so), or sent again later
                 if (rc == MOSQ_ERR_SUCCESS) {
@@ -309,7 +309,7 @@ private:
                     ++m_skipped;
                     m_job.say(m_job.recordFile + ": the line at byte " +
                               std::to_string(line.start) + " cannot be published on " + topic +
-                              ": " + mq->mosquitto_strerror(rc));
+                              ": " + g_mq->mosquitto_strerror(rc));
                 }
             }
             m_window.push_back(entry);
@@ -399,18 +399,18 @@ std::string CursorFile(const std::string& recordFile) {
 
 int Forward(const ForwardJob& job) {
     std::string why;
-    mq = LoadLibMosquitto(&why);
-    if (!mq) {
+    g_mq = LoadLibMosquitto(&why);
+    if (!g_mq) {
         job.say(why);
         return 1;
     }
-    mq->mosquitto_lib_init();
+    g_mq->mosquitto_lib_init();
     int code;
     {
         CForwarder forwarder(job);
         code = forwarder.Run();
     }
-    mq->mosquitto_lib_cleanup();
+    g_mq->mosquitto_lib_cleanup();
     return code;
 }
 
