@@ -15,8 +15,6 @@
 
 namespace {
 
-const char kDefaultRecordFile[] = "/var/lib/korvane/records.jsonl";
-
 void Say(const std::string& line) {
     std::fprintf(stderr, "korvane forward: %s\n", line.c_str());
 }
@@ -61,7 +59,7 @@ int ForwardCommand(int argc, char** argv) {
         return EXIT_UPDATE_FAILED;
     }
     job.station = line::StationName(host::HostName());
-    job.recordFile = station.record.empty() ? kDefaultRecordFile : station.record;
+    job.recordFile = line::RecordFileOf(station);
     job.once = once;
     job.say = Say;
     return line::Forward(job);

@@ -79,7 +79,7 @@ int ReportCommand(int argc, char** argv) {
         line::StationSettings station;
         line::LoadStation(line::kSystemStationFile, std::getenv(line::kStationFileVariable),
                           host::CurrentUser(), &station);
-        files.push_back(station.record.empty() ? "/var/lib/korvane/records.jsonl" : station.record);
+        files.push_back(line::RecordFileOf(station));
     }
     line::LineReport report;
     for (const std::string& file : files) {

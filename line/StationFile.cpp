@@ -11,6 +11,7 @@ namespace line {
 const char kSystemStationFile[] = "/etc/korvane/station.toml";
 const char kStationFileVariable[] = "KORVANE_STATION_FILE";
 const char kDefaultKeyFolder[] = "/etc/korvane/keys";
+const char kDefaultRecordFile[] = "/var/lib/korvane/records.jsonl";
 
 namespace {
 
@@ -64,6 +65,10 @@ std::string TakeSettings(const std::string& file, const toml::table& table,
 }
 
 } // namespace
+
+std::string RecordFileOf(const StationSettings& station) {
+    return station.record.empty() ? kDefaultRecordFile : station.record;
+}
 
 std::string ChooseStationFile(const std::string& systemFile, const char* variableValue) {
     if (host::NameExists(systemFile))

@@ -19,6 +19,7 @@ namespace line {
 extern const char kSystemStationFile[];   // /etc/korvane/station.toml
 extern const char kStationFileVariable[]; // KORVANE_STATION_FILE
 extern const char kDefaultKeyFolder[];    // /etc/korvane/keys
+extern const char kDefaultRecordFile[];   // /var/lib/korvane/records.jsonl
 
 struct StationSettings {
     std::string file; // the file they came from; "" when there is none and the defaults hold
@@ -31,6 +32,9 @@ struct StationSettings {
     bool hasPublish = false; // a [publish] table; its readers take it from `text`
     std::string text;        // the file's bytes, as read and trusted
 };
+
+// The station's record file: its `record`, else kDefaultRecordFile.
+std::string RecordFileOf(const StationSettings& station);
 
 // The station file that applies: systemFile where anything stands there (even a dangling link),
 // otherwise variableValue where set and not empty (the value of KORVANE_STATION_FILE, or null),
