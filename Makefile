@@ -113,4 +113,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-arm64 build-armhf
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-arm64 build-armhf build-arm64-sysroot build-armhf-sysroot
