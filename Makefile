@@ -71,9 +71,10 @@ install: build
 # The Debian packages korvane_VERSION_ARCH.deb and korvane-window_VERSION_ARCH.deb, checked by
 # lintian where it is installed. ARCH is this machine's (in $(BUILD)), or arm64 or armhf: a
 # cross build in build-ARCH with Debian's cross compilers and the libraries of ARCH
-# (scripts/install-deps --cross ARCH installs what is missing), without the window back end
-# (FLTK and X for ARCH are a large set of libraries; korvane uses the terminal there). So it
-# makes korvane_VERSION_ARCH.deb alone: make deb ARCH=arm64
+# (scripts/install-deps --cross ARCH installs what is missing, or unpacks them into
+# build-ARCH-sysroot where apt-get cannot install them beside this machine's), without the
+# window back end (FLTK and X for ARCH are a large set of libraries; korvane uses the terminal
+# there). So it makes korvane_VERSION_ARCH.deb alone: make deb ARCH=arm64
 HOST_ARCH := $(shell dpkg --print-architecture 2>/dev/null)
 ARCH ?= $(HOST_ARCH)
 CROSS_BUILD ?= build-$(ARCH)
@@ -113,4 +114,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-arm64 build-armhf
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-arm64 build-armhf build-arm64-sysroot build-armhf-sysroot

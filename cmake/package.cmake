@@ -38,6 +38,16 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(KORVANE_DEB_ARCH)
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${KORVANE_DEB_ARCH})
 endif()
+# A cross build against a sysroot (cmake/toolchains/linux-cross.cmake): dpkg-shlibdeps finds
+# ARCH's libraries there, and their packages in the sysroot's own dpkg database, which
+# scripts/make-sysroot wrote (the host's knows nothing of them).
+if(KORVANE_SYSROOT)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
+        ${KORVANE_SYSROOT}/lib/${KORVANE_CROSS_TRIPLET} ${KORVANE_SYSROOT}/usr/lib/${KORVANE_CROSS_TRIPLET})
+    set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-sysroot.cmake)
+    file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
+         "set(ENV{DPKG_ADMINDIR} \"${KORVANE_SYSROOT}/var/lib/dpkg\")\n")
+endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ

@@ -88,8 +88,18 @@ std::unique_ptr<SqlConnection> OpenSqlite(const std::string& path, std::string* 
     sqlite3_busy_timeout(db, kSqlLockWaitSeconds * 1000);
     auto connection = std::make_unique<SqliteConnection>(db);
     SqlRows rows;
-    if (!connection->Exec("PRAGMA journal_mode=WAL", {}, &rows, error) ||
-        !connection->Exec("PRAGMA synchronous=FULL", {}, nullptr, error))
+    // Putting the file in WAL mode takes its exclusive lock. Processes opening a new journal at
+    // once each hold a shared lock while they ask, and SQLite answers BUSY at once rather than
+    // wait for a lock that may never come (the busy timeout does not apply): ask again, as long
+    // as a lock is waited for.
+    bool wal = connection->Exec("PRAGMA journal_mode=WAL", {}, &rows, error);
+    for (int waited = 0;
+         !wal && sqlite3_errcode(db) == SQLITE_BUSY && waited < kSqlLockWaitSeconds * 1000;
+         waited += 10) {
+        sqlite3_sleep(10);
+        wal = connection->Exec("PRAGMA journal_mode=WAL", {}, &rows, error);
+    }
+    if (!wal || !connection->Exec("PRAGMA synchronous=FULL", {}, nullptr, error))
         return nullptr;
     if (rows.empty() || rows[0].empty() || rows[0][0] != "wal") {
         *error = "the file cannot be put in WAL mode";

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -109,13 +110,18 @@ protected:
     std::string Complete(const std::string& line) {
         const std::string full =
             Replaced(Replaced(line, "$B", KORVANE_BINARY_DIR), "$H", m_dir + "/host");
+        // A cross build's tests run korvane under qemu-user, which may need to be told where
+        // the libraries of its architecture are: that passes through the emptied environment.
+        const char* qemuPrefix = std::getenv("QEMU_LD_PREFIX");
+        const std::string qemu = qemuPrefix ? " QEMU_LD_PREFIX=" + Quoted(qemuPrefix) : "";
         int status = -1;
-        const std::string out = Output(
-            "cd " + Quoted(m_dir + "/work") + " && env -i PATH=/usr/bin:/bin KORVANE_HOST_ROOT=" +
-                Quoted(m_dir + "/host") + " BASH_COMPLETION=" + BASH_COMPLETION +
-                " COMPLETION=" + Quoted(KORVANE_SOURCE_DIR "/packaging/korvane.bash-completion") +
-                " bash --norc --noprofile ../driver.bash " + Quoted(full) + " 2>&1",
-            &status);
+        const std::string out =
+            Output("cd " + Quoted(m_dir + "/work") + " && env -i PATH=/usr/bin:/bin" + qemu +
+                       " KORVANE_HOST_ROOT=" + Quoted(m_dir + "/host") +
+                       " BASH_COMPLETION=" + BASH_COMPLETION + " COMPLETION=" +
+                       Quoted(KORVANE_SOURCE_DIR "/packaging/korvane.bash-completion") +
+                       " bash --norc --noprofile ../driver.bash " + Quoted(full) + " 2>&1",
+                   &status);
         EXPECT_EQ(status, 0) << line << "\n" << out;
         return Replaced(out, m_dir + "/host", "$H");
     }

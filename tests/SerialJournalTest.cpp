@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -94,6 +95,8 @@ TEST_P(SerialJournal, RacingProcessesNeverShareANumber) {
                 }
             }
             out.close();
+            if (!journal)
+                std::fprintf(stderr, "process %d: %s\n", p, verdict.message.c_str());
             _exit(journal ? 0 : 4);
         }
         children.push_back(pid);
