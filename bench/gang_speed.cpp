@@ -17,6 +17,7 @@
 //     build/bench_gang_speed                       # gangs of 8, 16, 32; 3 repetitions each
 //     build/bench_gang_speed --boards 4,8 --repeat 5
 #include "bench/FlashImages.h"
+#include "bench/Median.h"
 #include "tests/support/Files.h"
 #include "tests/support/KorvaneRun.h"
 #include "tests/support/SimProcess.h"
@@ -237,11 +238,7 @@ Run Flash(const std::vector<std::string>& ports, const std::vector<pid_t>& sims,
     return run;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using benchsim::Median;
 
 struct Series {
     std::vector<double> wall, ports, parentCpu, boardCpu, simCpu;

@@ -22,6 +22,7 @@
 //     build/bench_headless_speed                        # both images, all ways, 3 repetitions
 //     build/bench_headless_speed --repeat 5 --only terminal --image od
 #include "bench/FlashImages.h"
+#include "bench/Median.h"
 #include "tests/SimHarness.h"
 #include "tests/TerminalHarness.h"
 #include "tests/WindowHarness.h"
@@ -324,13 +325,7 @@ Run RunWindow(const benchsim::FlashImage& image) {
     return run;
 }
 
-double Median(std::vector<double> values) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using benchsim::Median;
 
 struct Way {
     const char* name;

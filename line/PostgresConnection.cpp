@@ -9,6 +9,16 @@ namespace line {
 
 namespace {
 
+// libpq's message, which may run over lines and ends with one, as the one line a caller shows.
+std::string OneLine(std::string message) {
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    for (char& c : message)
+        if (c == '\n')
+            c = ' ';
+    return message;
+}
+
 class PostgresConnection : public SqlConnection {
 public:
     PostgresConnection(const LibPq& library, PGconn* connection)
@@ -27,12 +37,7 @@ public:
         const ExecStatusType status = m_pq.PQresultStatus(result);
         const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
         if (!ok) {
-            *error = m_pq.PQerrorMessage(m_connection);
-            while (!error->empty() && (error->back() == '\n' || error->back() == ' '))
-                error->pop_back();
-            for (char& c : *error)
-                if (c == '\n')
-                    c = ' ';
+            *error = OneLine(m_pq.PQerrorMessage(m_connection));
         } else if (rows != nullptr) {
             for (int r = 0; r < m_pq.PQntuples(result); ++r) {
                 std::vector<std::string> row;
@@ -49,12 +54,6 @@ public:
         if (!Exec("BEGIN", {}, nullptr, error))
             return false;
         if (Exec("SELECT pg_advisory_xact_lock(hashtext($1))", {lock}, nullptr, error))
-            return true;
-        Rollback();
-        return false;
-    }
-    bool Commit(std::string* error) override {
-        if (Exec("COMMIT", {}, nullptr, error))
             return true;
         Rollback();
         return false;
@@ -84,12 +83,7 @@ std::unique_ptr<SqlConnection> OpenPostgres(const std::string& url, std::string*
     const char* values[] = {url.c_str(), timeout.c_str(), options.c_str(), nullptr};
     PGconn* connection = pq.PQconnectdbParams(keys, values, 1);
     if (connection == nullptr || pq.PQstatus(connection) != CONNECTION_OK) {
-        *error = connection ? pq.PQerrorMessage(connection) : "out of memory";
-        while (!error->empty() && (error->back() == '\n' || error->back() == ' '))
-            error->pop_back();
-        for (char& c : *error)
-            if (c == '\n')
-                c = ' ';
+        *error = connection ? OneLine(pq.PQerrorMessage(connection)) : "out of memory";
         pq.PQfinish(connection);
         return nullptr;
     }

@@ -20,7 +20,13 @@ public:
     // Starts a transaction holding the writer lock for `lock` (a pool's name); waits at most
     // kSqlLockWaitSeconds for it.
     virtual bool BeginExclusive(const std::string& lock, std::string* error) = 0;
-    virtual bool Commit(std::string* error) = 0;
+    // COMMIT; a commit that fails is rolled back, so the lock is never left held.
+    bool Commit(std::string* error) {
+        if (Exec("COMMIT", {}, nullptr, error))
+            return true;
+        Rollback();
+        return false;
+    }
     virtual void Rollback() = 0;
 };
 

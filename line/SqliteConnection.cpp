@@ -42,12 +42,6 @@ public:
     bool BeginExclusive(const std::string&, std::string* error) override {
         return Exec("BEGIN IMMEDIATE", {}, nullptr, error);
     }
-    bool Commit(std::string* error) override {
-        if (Exec("COMMIT", {}, nullptr, error))
-            return true;
-        Rollback();
-        return false;
-    }
     void Rollback() override {
         if (!sqlite3_get_autocommit(m_db))
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);

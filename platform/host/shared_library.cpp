@@ -1,26 +1,16 @@
 #include "platform/host/shared_library.h"
 
 #include <dlfcn.h>
-#include <map>
-#include <mutex>
 
 namespace host {
 
 void* OpenSharedLibrary(const char* soname, std::string* why) {
-    static std::mutex s_lock;
-    static std::map<std::string, void*> s_open;
-    std::lock_guard<std::mutex> hold(s_lock);
-    auto found = s_open.find(soname);
-    if (found != s_open.end())
-        return found->second;
     // RTLD_NOW: a missing symbol of the library's own is an error here, not a crash later.
     void* library = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         const char* error = dlerror();
         *why = error ? error : std::string(soname) + " cannot be loaded";
-        return nullptr;
     }
-    s_open.emplace(soname, library);
     return library;
 }
 
@@ -28,9 +18,7 @@ void* SharedLibrarySymbol(void* library, const char* soname, const char* symbol,
     dlerror();
     void* address = dlsym(library, symbol);
     if (address == nullptr)
-        *why = std::string(soname) + " has no " + symbol +
-               " (another version than the one built "
-               "against?)";
+        *why = std::string(soname) + " has no " + symbol + " (another version than built against?)";
     return address;
 }
 

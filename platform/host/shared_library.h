@@ -8,8 +8,9 @@
 
 namespace host {
 
-// Opens the library by its file name (its soname, as the dynamic loader finds it) once and
-// keeps it until the program exits; null with *why (the loader's words) when it is not there.
+// Opens the library by its file name (its soname, as the dynamic loader finds it) and keeps it
+// until the program exits; null with *why (the loader's words) when it is not there.
+// LoadFunctionTable below calls it once a table.
 void* OpenSharedLibrary(const char* soname, std::string* why);
 
 // The address of `symbol` in a library from OpenSharedLibrary; null with *why when it has none.
